@@ -1,0 +1,156 @@
+#include "app/status_job.h"
+
+#include "app/resource_ids.h"
+#include "app/result_text.h"
+#include "codec/block_decoder.h"
+#include "codec/block_encoder.h"
+#include "codec/stream_records.h"
+#include "codec/working_state.h"
+#include "format/container.h"
+
+
+HINSTANCE instance_handle;
+HWND status_window;
+char file_name[1024];
+
+uint32_t start_ticks;
+uint32_t end_ticks;
+double uncompressed_size;
+double compressed_size;
+bool job_failed;
+
+static const char* message_for(CodecStatus status) {
+    switch (status) {
+        case CodecStatus::read_failed: return kMsgReadFailed;
+        case CodecStatus::write_failed: return kMsgWriteFailed;
+        case CodecStatus::damaged: return kMsgDamaged;
+        case CodecStatus::no_memory: return kMsgNoMemory;
+        case CodecStatus::ok: break;
+    }
+    return kMsgDamaged;
+}
+
+// Reports the failure, removes the incomplete output and leaves the input
+// file untouched.
+static void stop_job(const char* text) {
+    discard_output_file();
+    close_input_file();
+    report_error(text);
+    job_failed = true;
+}
+
+void compress_job(HWND dialog) {
+    if (open_for_compress(file_name) == 0) {
+        job_failed = true;
+        return;
+    }
+    SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Compressing...");
+
+    LONG position = _llseek(input_file, 0, 1);
+    LONG length = _llseek(input_file, 0, 2);
+    _llseek(input_file, position, 0);
+    uint8_t length_bytes[4];
+    put_le32(length_bytes, static_cast<uint32_t>(length));
+    if (_lwrite(output_file, reinterpret_cast<LPCSTR>(length_bytes), 4) != 4) {
+        stop_job(kMsgWriteFailed);
+        return;
+    }
+
+    start_ticks = GetTickCount();
+    CodecStatus status = compress_blocks(block_buffer);
+    end_ticks = GetTickCount();
+    if (status != CodecStatus::ok) {
+        stop_job(message_for(status));
+        return;
+    }
+
+    // A file that changed while it was read no longer matches its length
+    // field; such an output would not expand to anything sensible.
+    LONG coded_end = _llseek(input_file, 0, 1);
+    uncompressed_size = static_cast<double>(_llseek(input_file, 0, 2));
+    compressed_size = static_cast<double>(_llseek(output_file, 0, 2));
+    if (coded_end != length || uncompressed_size != static_cast<double>(length)) {
+        stop_job(kMsgReadFailed);
+        return;
+    }
+    close_input_file();
+    if (!close_output_file()) {
+        DeleteFileA(output_name);
+        report_error(kMsgWriteFailed);
+        job_failed = true;
+        return;
+    }
+    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_COMPRESSION_COMPLETED), dialog,
+                    compression_completed_proc, 0);
+}
+
+void expand_job(HWND dialog) {
+    SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Expanding...");
+    int32_t length = open_for_expand(file_name);
+    if (length == -1) {
+        job_failed = true;
+        return;
+    }
+    length &= ~1;
+
+    start_ticks = GetTickCount();
+    CodecStatus status = expand_blocks(length);
+    end_ticks = GetTickCount();
+    if (status != CodecStatus::ok) {
+        stop_job(message_for(status));
+        return;
+    }
+    close_input_file();
+    if (!close_output_file()) {
+        DeleteFileA(output_name);
+        report_error(kMsgWriteFailed);
+        job_failed = true;
+        return;
+    }
+    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_EXPANSION_COMPLETED), dialog,
+                    expansion_completed_proc, 0);
+}
+
+INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    if (message != WM_COMMAND) return FALSE;
+    if (wparam == IDM_COMPRESS) {
+        compress_job(dialog);
+    } else if (wparam == IDM_EXPAND) {
+        expand_job(dialog);
+    }
+    return TRUE;
+}
+
+INT_PTR compression_completed_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    char line[kLineCapacity];
+    if (message == WM_ACTIVATE) {
+        format_elapsed_time(start_ticks, end_ticks, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_ELAPSED_TIME, line);
+        format_original_size(uncompressed_size, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_UNCOMPRESSED_SIZE, line);
+        format_compressed_size(compressed_size, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_COMPRESSED_SIZE, line);
+        format_percent_reduced(uncompressed_size, compressed_size, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_PERCENT_REDUCED, line);
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        if (wparam == IDC_COMPRESSION_OK) EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+INT_PTR expansion_completed_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    if (message == WM_ACTIVATE) {
+        char line[kLineCapacity];
+        format_elapsed_time(start_ticks, end_ticks, line, sizeof line);
+        SetDlgItemTextA(dialog, IDC_ELAPSED_TIME, line);
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        if (wparam == IDC_EXPANSION_OK) EndDialog(dialog, 0);
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,32 @@
+// The block decoder.
+//
+// It undoes the encoder top-down: the root stream gives the run list of the
+// whole block, and each split divides a list into the lists of its earlier
+// and later halves, reading the split values from the stream of the depth it
+// produces.  The earlier half is always split first; the later halves wait
+// in slot 1 of their depth, so the block is walked depth first without
+// recursion and its bytes come out in order, two at a time.
+//
+// Hostile input: every value is read under its bound, so a split can never
+// give a half more than it has room for.  What remains to check is the root
+// list (ascending symbols, counts that add up to the block's length), the
+// record lengths, the reads, and that no stream was read past its data;
+// each failure ends the job as CodecStatus::damaged.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bounded_code.h"
+#include "codec/codec_status.h"
+
+// Produces `size` bytes (even, not negative) from the blocks of input_file
+// and appends them to output_file.
+CodecStatus expand_blocks(int32_t size);
+
+// Builds the block's run list in slot 0 of depth `depth` from the root stream
+// in input[depth]; false when the list does not describe n bytes.
+bool read_root_list(InputStream* root, int depth, int32_t n);
+
+// Decodes one block of n bytes whose records are in input[] into
+// block_buffer.
+CodecStatus decode_block(InputStream input[20], int32_t n);

@@ -1,0 +1,38 @@
+#include "codec/working_state.h"
+
+#include <cstring>
+
+NodePool node_pool;
+RunNode* pending_lists[kLevels][2];
+int32_t level_totals[kLevels][3];
+LevelStream level_streams[kLevels];
+uint8_t block_buffer[kBlockSize];
+
+void reset_node_pool() {
+    RunNode* nodes = node_pool.nodes;
+    for (int k = 0; k < kPoolSize - 1; ++k) nodes[k].next = &nodes[k + 1];
+    nodes[kPoolSize - 1].next = nullptr;
+    node_pool.free_head = &nodes[0];
+    node_pool.free_tail = &nodes[kPoolSize - 1];
+}
+
+void reset_pending_lists() {
+    std::memset(pending_lists, 0, sizeof pending_lists);
+}
+
+// Only the bytes that bits reached can be non-zero, so only those are
+// cleared; the rest of the buffer is zero already (static storage starts
+// zeroed and every reset restores it).
+void reset_level_stream(LevelStream* stream) {
+    if (stream->position == nullptr) {
+        std::memset(stream->buffer, 0, sizeof stream->buffer);
+    } else {
+        std::memset(stream->buffer, 0, static_cast<size_t>(used_length(stream)));
+    }
+    stream->mask = kFreshMask;
+    stream->position = stream->buffer;
+}
+
+void reset_level_streams() {
+    for (LevelStream& stream : level_streams) reset_level_stream(&stream);
+}

@@ -1,0 +1,174 @@
+#include "format/container.h"
+
+#include <cstring>
+
+#include "codec/stream_records.h"
+#include "platform/win32.h"
+
+const char* const kMsgCannotFindIn = "ERROR: Can not find in file";
+const char* const kMsgCannotOpenOut = "ERROR: Can't open outfile";
+const char* const kMsgCannotOpenIn = "ERROR: Can't open In file";
+const char* const kMsgNotCompressed = "ERROR: File is not compressed with this version of Q73";
+const char* const kMsgNameTooLong = "ERROR: File name is too long (at most 1023 characters)";
+const char* const kMsgTooLarge = "ERROR: File is too large (2 GB or more) to compress";
+const char* const kMsgDamaged = "ERROR: Compressed file is damaged or truncated";
+const char* const kMsgSameName =
+    "ERROR: Compressed file is damaged (it would be restored over itself)";
+const char* const kMsgWriteFailed = "ERROR: Can't write outfile (is the disk full?)";
+const char* const kMsgReadFailed = "ERROR: Can't read in file";
+const char* const kMsgNoMemory = "ERROR: Not enough memory";
+
+char output_name[kNameCapacity];
+
+void report_error(const char* text) {
+    MessageBoxA(nullptr, text, "", MB_OK);
+}
+
+static bool write_bytes(const void* data, UINT count) {
+    return _lwrite(output_file, static_cast<LPCSTR>(data), count) == count;
+}
+
+static bool read_bytes(void* data, UINT count) {
+    return _lread(input_file, data, count) == count;
+}
+
+static bool create_output(const char* name) {
+    OFSTRUCT of;
+    output_file = OpenFile(name, &of, OF_CREATE);
+    if (output_file == HFILE_ERROR) return false;
+    std::strcpy(output_name, name);
+    return true;
+}
+
+void discard_output_file() {
+    if (output_file == HFILE_ERROR) return;
+    _lclose(output_file);
+    output_file = HFILE_ERROR;
+    DeleteFileA(output_name);
+}
+
+bool close_output_file() {
+    if (output_file == HFILE_ERROR) return true;
+    bool ok = _lclose(output_file) == 0;
+    output_file = HFILE_ERROR;
+    return ok;
+}
+
+void close_input_file() {
+    if (input_file == HFILE_ERROR) return;
+    _lclose(input_file);
+    input_file = HFILE_ERROR;
+}
+
+int open_for_compress(const char* name) {
+    uint8_t flags = FLAG_FORMAT_MARK;
+    OFSTRUCT of;
+    input_file = OpenFile(name, &of, OF_READ);
+    if (input_file == HFILE_ERROR) {
+        report_error(kMsgCannotFindIn);
+        return 0;
+    }
+    char compressed[kNameCapacity];
+    char extension[3];
+    bool stored = false;
+    if (!make_compressed_name(name, compressed, extension, &stored)) {
+        report_error(kMsgNameTooLong);
+        return 0;
+    }
+    if (stored) flags |= FLAG_EXTENSION_STORED;
+
+    // The length is found before anything is created: a file the length
+    // field cannot describe is refused without leaving an output behind.
+    DWORD high = 0;
+    DWORD low = GetFileSize(file_size_handle(input_file), &high);
+    if (low == INVALID_FILE_SIZE && high == 0) {
+        report_error(kMsgReadFailed);
+        return 0;
+    }
+    if (high != 0 || low > static_cast<DWORD>(kMaxFileLength)) {
+        report_error(kMsgTooLarge);
+        return 0;
+    }
+    int32_t length = static_cast<int32_t>(low);
+    if (length & 1) flags |= FLAG_ODD_LENGTH;
+
+    if (!create_output(compressed)) {
+        report_error(kMsgCannotOpenOut);
+        return 0;
+    }
+    bool ok = write_bytes(&flags, 1);
+    _llseek(input_file, 0, 0);
+    if (ok && (length & 1)) {
+        uint8_t first;
+        if (!read_bytes(&first, 1)) {
+            discard_output_file();
+            report_error(kMsgReadFailed);
+            return 0;
+        }
+        ok = write_bytes(&first, 1);
+    }
+    if (ok && stored) ok = write_bytes(extension, 3);
+    if (!ok) {
+        discard_output_file();
+        report_error(kMsgWriteFailed);
+        return 0;
+    }
+    return 1;
+}
+
+int32_t open_for_expand(const char* name) {
+    OFSTRUCT of;
+    input_file = OpenFile(name, &of, OF_READ);
+    if (input_file == HFILE_ERROR) {
+        report_error(kMsgCannotOpenIn);
+        return -1;
+    }
+    char restored[kNameCapacity];
+    if (std::strlen(name) > kNameCapacity - 1) {
+        report_error(kMsgNameTooLong);
+        return -1;
+    }
+
+    uint8_t flags = 0;
+    if (_lread(input_file, &flags, 1) != 1) flags = 0;
+    if ((flags & FLAG_FORMAT_MARK) == 0) {
+        report_error(kMsgNotCompressed);
+        return -1;
+    }
+    // The whole header is read before the restored file is created: a
+    // header cut short is refused without inventing the missing bytes.
+    uint8_t first = 0;
+    uint8_t extension[3] = {0, 0, 0};
+    uint8_t length_bytes[4];
+    bool odd = (flags & FLAG_ODD_LENGTH) != 0;
+    bool stored = (flags & FLAG_EXTENSION_STORED) != 0;
+    if ((odd && !read_bytes(&first, 1)) || (stored && !read_bytes(extension, 3)) ||
+        !read_bytes(length_bytes, 4)) {
+        report_error(kMsgDamaged);
+        return -1;
+    }
+    int32_t length = static_cast<int32_t>(get_le32(length_bytes));
+    if (length < 0 || ((length & 1) != 0) != odd || (stored && is_unsafe_extension(extension))) {
+        report_error(kMsgDamaged);
+        return -1;
+    }
+    if (!make_restored_name(name, stored ? extension : nullptr, restored)) {
+        report_error(kMsgNameTooLong);
+        return -1;
+    }
+    if (same_name_ignoring_case(restored, name)) {
+        report_error(kMsgSameName);
+        return -1;
+    }
+
+    if (!create_output(restored)) {
+        report_error(kMsgCannotOpenOut);
+        return -1;
+    }
+    if (odd && !write_bytes(&first, 1)) {
+        discard_output_file();
+        report_error(kMsgWriteFailed);
+        return -1;
+    }
+    return length;
+}

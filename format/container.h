@@ -1,0 +1,59 @@
+// The compressed file's header and the opening of a job's two files.
+//
+//   flags                  1 byte, FLAG_FORMAT_MARK always set
+//   raw first byte         1 byte, when FLAG_ODD_LENGTH
+//   stored extension       3 bytes, when FLAG_EXTENSION_STORED
+//   length                 4 bytes little-endian, the whole uncompressed file
+//   blocks                 to the end of the file
+//
+// Each opening operation reports its own failures in a message box and
+// returns its failure value.  Everything that can be checked is checked
+// before the output file is created, so a refused file leaves nothing
+// behind; once created, the output can be discarded with
+// discard_output_file.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/job_files.h"
+#include "format/naming.h"
+
+constexpr uint8_t FLAG_FORMAT_MARK = 0x80;
+constexpr uint8_t FLAG_EXTENSION_STORED = 0x01;
+constexpr uint8_t FLAG_ODD_LENGTH = 0x02;
+
+// The largest length the 32-bit signed length field can describe.
+constexpr int64_t kMaxFileLength = 0x7FFFFFFF;
+
+extern const char* const kMsgCannotFindIn;
+extern const char* const kMsgCannotOpenOut;
+extern const char* const kMsgCannotOpenIn;
+extern const char* const kMsgNotCompressed;
+extern const char* const kMsgNameTooLong;
+extern const char* const kMsgTooLarge;
+extern const char* const kMsgDamaged;
+extern const char* const kMsgSameName;
+extern const char* const kMsgWriteFailed;
+extern const char* const kMsgReadFailed;
+extern const char* const kMsgNoMemory;
+
+// The name of output_file while it exists, for discard_output_file.
+extern char output_name[kNameCapacity];
+
+// Shows an error text in a message box with no owner and no caption.
+void report_error(const char* text);
+
+// 1 on success: input_file at the first byte to code, output_file holding the
+// flag byte, raw first byte and extension.  0 on a reported failure.
+int open_for_compress(const char* name);
+
+// The length field on success, with input_file at the first block and
+// output_file holding the raw first byte if any.  -1 on a reported failure.
+int32_t open_for_expand(const char* name);
+
+// Closes output_file if it is open and deletes the file it names.
+void discard_output_file();
+
+// Closes output_file, keeping the file; false when the close failed.
+bool close_output_file();
+void close_input_file();

@@ -1,0 +1,56 @@
+#include "format/naming.h"
+
+#include <cstring>
+
+static char fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool same_name_ignoring_case(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (fold(*a) != fold(*b)) return false;
+    }
+    return *a == *b;
+}
+
+bool make_compressed_name(const char* name, char out[kNameCapacity], char extension[3],
+                          bool* stored) {
+    size_t length = std::strlen(name);
+    *stored = length >= 4 && name[length - 4] == '.';
+    size_t keep = length;
+    if (*stored) {
+        std::memcpy(extension, name + length - 3, 3);
+        keep = length - 4;
+    }
+    if (keep + 4 > kNameCapacity - 1) return false;
+    std::memcpy(out, name, keep);
+    std::memcpy(out + keep, ".Q73", 5);
+    return true;
+}
+
+bool make_restored_name(const char* name, const uint8_t* extension, char out[kNameCapacity]) {
+    size_t length = std::strlen(name);
+    if (length < 4 || length > kNameCapacity - 1) return false;
+    size_t keep = length - 4;
+    size_t extra = 0;
+    if (extension != nullptr) {
+        extra = 1;
+        while (extra < 4 && extension[extra - 1] != 0) ++extra;
+    }
+    if (keep + extra > kNameCapacity - 1) return false;
+    std::memcpy(out, name, keep);
+    if (extension != nullptr) {
+        out[keep] = '.';
+        std::memcpy(out + keep + 1, extension, extra - 1);
+    }
+    out[keep + extra] = '\0';
+    return true;
+}
+
+bool is_unsafe_extension(const uint8_t extension[3]) {
+    for (int i = 0; i < 3 && extension[i] != 0; ++i) {
+        uint8_t c = extension[i];
+        if (c < 32 || c == 127 || c == '/' || c == '\\' || c == ':') return true;
+    }
+    return false;
+}
