@@ -1,0 +1,83 @@
+// The decoder on hand-made records: known blocks decode to their bytes,
+// and records that do not hold what the decoding takes are refused.
+#include <gtest/gtest.h>
+
+#include "codec/block_decoder.h"
+#include "tests/support/codec_runs.h"
+
+namespace {
+
+const Bytes kAbRecords = {0x07, 0, 0, 0, 0x40, 0x00, 0x10, 0xC4, 0x02, 0x31, 0x00,
+                          0x01, 0, 0, 0, 0x80};
+
+TEST(DecodedBlocks, TwoByteRecordsDecodeToTheirPair) {
+    Decoded ab = decode_records(kAbRecords, 2);
+    EXPECT_EQ(ab.status, CodecStatus::ok);
+    EXPECT_EQ(ab.bytes, bytes_of("ab"));
+
+    Bytes ba_records = kAbRecords;
+    ba_records.back() = 0x00;
+    Decoded ba = decode_records(ba_records, 2);
+    EXPECT_EQ(ba.status, CodecStatus::ok);
+    EXPECT_EQ(ba.bytes, bytes_of("ba"));
+}
+
+TEST(DecodedBlocks, TenBytesSplitAsTheyWereMerged) {
+    Bytes records = encode_records(bytes_of("aaaabbbbcd"));
+    Decoded d = decode_records(records, 10);
+    EXPECT_EQ(d.status, CodecStatus::ok);
+    EXPECT_EQ(d.bytes, bytes_of("aaaabbbbcd"));
+}
+
+TEST(DecodedBlocks, ASizeOfZeroReadsAndWritesNothing) {
+    Decoded d = decode_records(Bytes{1, 2, 3}, 0);
+    EXPECT_EQ(d.status, CodecStatus::ok);
+    EXPECT_TRUE(d.bytes.empty());
+}
+
+TEST(DecodedBlocks, BytesBehindTheLastRecordAreNotRead) {
+    Bytes records = kAbRecords;
+    records.insert(records.end(), {0xDE, 0xAD, 0xBE, 0xEF});
+    Decoded d = decode_records(records, 2);
+    EXPECT_EQ(d.status, CodecStatus::ok);
+    EXPECT_EQ(d.bytes, bytes_of("ab"));
+}
+
+TEST(DamagedBlocks, ATruncatedRecordIsRefused) {
+    for (size_t cut = 0; cut < kAbRecords.size(); ++cut) {
+        Bytes records(kAbRecords.begin(), kAbRecords.begin() + static_cast<long>(cut));
+        EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged) << "cut at " << cut;
+    }
+}
+
+TEST(DamagedBlocks, ARecordWithTooFewBitsIsRefused) {
+    // The order-bit record is empty although the pair holds two symbols.
+    Bytes records(kAbRecords.begin(), kAbRecords.end() - 5);
+    records.insert(records.end(), {0, 0, 0, 0});
+    EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged);
+}
+
+TEST(DamagedBlocks, ARecordLongerThanAStreamIsRefused) {
+    Bytes records = {0x01, 0x00, 0x01, 0x00};  // 65537
+    EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged);
+    records = {0xFF, 0xFF, 0xFF, 0xFF};
+    EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged);
+}
+
+TEST(DamagedBlocks, ARootListThatDoesNotDescribeTheBlockIsRefused) {
+    // Stored byte count 4 for a block of 2.
+    Bytes wrong_count = kAbRecords;
+    wrong_count[4] = 0x20;
+    EXPECT_EQ(decode_records(wrong_count, 2).status, CodecStatus::damaged);
+    // A block length the records were not written for.
+    Bytes records = encode_records(bytes_of("abcd"));
+    EXPECT_EQ(decode_records(records, 6).status, CodecStatus::damaged);
+    EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged);
+}
+
+TEST(DamagedBlocks, AnOddOrNegativeSizeIsRefused) {
+    EXPECT_EQ(decode_records(kAbRecords, 3).status, CodecStatus::damaged);
+    EXPECT_EQ(decode_records(kAbRecords, -2).status, CodecStatus::damaged);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The encoder's merges and whole blocks, bit for bit.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codec/block_encoder.h"
+#include "codec/working_state.h"
+#include "tests/codec/stream_bits.h"
+#include "tests/support/codec_runs.h"
+
+namespace {
+
+struct Run {
+    int symbol;
+    int count;
+};
+
+RunNode* make_list(const std::vector<Run>& runs) {
+    RunNode head;
+    RunNode* last = &head;
+    for (const Run& r : runs) {
+        RunNode* node = take_node();
+        node->symbol = static_cast<uint16_t>(r.symbol);
+        node->count = r.count;
+        last->next = node;
+        last = node;
+    }
+    last->next = nullptr;
+    return head.next;
+}
+
+std::vector<Run> runs_of(const RunNode* list) {
+    std::vector<Run> runs;
+    for (; list != nullptr; list = list->next) runs.push_back({list->symbol, list->count});
+    return runs;
+}
+
+std::string text_of(const std::vector<Run>& runs) {
+    std::string text;
+    for (const Run& r : runs) text += std::string(1, static_cast<char>(r.symbol)) + ":" + std::to_string(r.count) + " ";
+    return text;
+}
+
+struct MergeResult {
+    std::string bits;
+    std::string list;
+    int32_t total;
+};
+
+MergeResult merge(const std::vector<Run>& earlier, int32_t total0, const std::vector<Run>& later,
+                  int32_t total1) {
+    reset_node_pool();
+    reset_pending_lists();
+    reset_level_stream(&level_streams[2]);
+    pending_lists[2][0] = make_list(earlier);
+    pending_lists[2][1] = make_list(later);
+    level_totals[2][0] = total0;
+    level_totals[2][1] = total1;
+    merge_level(2, 1);
+    EXPECT_EQ(pending_lists[2][0], nullptr);
+    EXPECT_EQ(pending_lists[2][1], nullptr);
+    return {bit_string(&level_streams[2]), text_of(runs_of(pending_lists[3][1])), level_totals[3][1]};
+}
+
+TEST(MergeLevel, CodesOnlyTheSymbolsWhoseBoundIsAboveZero) {
+    MergeResult r = merge({{'a', 1}, {'b', 1}}, 2, {{'a', 1}, {'b', 1}}, 2);
+    EXPECT_EQ(r.bits, "1");
+    EXPECT_EQ(r.list, "a:2 b:2 ");
+    EXPECT_EQ(r.total, 4);
+
+    r = merge({{'a', 2}}, 2, {{'b', 2}}, 2);
+    EXPECT_EQ(r.bits, "01");
+    EXPECT_EQ(r.list, "a:2 b:2 ");
+
+    r = merge({{'b', 2}}, 2, {{'a', 1}, {'c', 1}}, 2);
+    EXPECT_EQ(r.bits, "01");
+    EXPECT_EQ(r.list, "a:1 b:2 c:1 ");
+
+    r = merge({{'a', 1}, {'c', 1}}, 2, {{'b', 1}, {'d', 1}}, 2);
+    EXPECT_EQ(r.bits, "101");
+    EXPECT_EQ(r.list, "a:1 b:1 c:1 d:1 ");
+
+    r = merge({{'a', 2}}, 2, {{'a', 2}}, 2);
+    EXPECT_EQ(r.bits, "");
+    EXPECT_EQ(r.list, "a:4 ");
+}
+
+TEST(MergeLevel, ASharedSymbolReturnsTheLaterNodeToThePool) {
+    reset_node_pool();
+    reset_pending_lists();
+    pending_lists[1][0] = make_list({{'a', 2}});
+    RunNode* later = make_list({{'a', 2}});
+    pending_lists[1][1] = later;
+    level_totals[1][0] = level_totals[1][1] = 2;
+    merge_level(1, 0);
+    EXPECT_EQ(node_pool.free_tail, later);
+}
+
+std::string hex(const Bytes& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string out;
+    for (uint8_t b : bytes) {
+        if (!out.empty()) out += ' ';
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+TEST(EncodedBlocks, SmallBlocksAreStoredByteForByte) {
+    EXPECT_EQ(hex(encode_records(bytes_of("ab"))), "07 00 00 00 40 00 10 C4 02 31 00 01 00 00 00 80");
+    EXPECT_EQ(hex(encode_records(bytes_of("ba"))), "07 00 00 00 40 00 10 C4 02 31 00 01 00 00 00 00");
+    EXPECT_EQ(hex(encode_records(bytes_of("aa"))), "05 00 00 00 40 00 10 C2 00 00 00 00 00");
+    EXPECT_EQ(hex(encode_records(bytes_of("ello"))),
+              "0A 00 00 00 20 00 14 C4 01 B0 81 EC 40 00 01 00 00 00 C0 01 00 00 00 C0");
+}
+
+TEST(EncodedBlocks, FourDistinctBytesTakeTwentySixBytes) {
+    Bytes records = encode_records(bytes_of("abcd"));
+    ASSERT_EQ(records.size(), 26u);
+    EXPECT_EQ(records[0], 12);  // a root stream of 91 bits
+    EXPECT_EQ(hex(Bytes(records.begin() + 16, records.end())), "01 00 00 00 C0 01 00 00 00 C0");
+}
+
+TEST(EncodedBlocks, TenBytesWithCarriesInTheClosingPass) {
+    Bytes records = encode_records(bytes_of("aaaabbbbcd"));
+    ASSERT_EQ(records.size(), 35u);
+    EXPECT_EQ(records[0], 12);
+    EXPECT_EQ(hex(Bytes(records.begin() + 16, records.end())),
+              "01 00 00 00 50 01 00 00 00 20 00 00 00 00 01 00 00 00 80");
+}
+
+TEST(EncodedBlocks, AFullBlockOfEqualBytesIsFiftyRootBits) {
+    Bytes records = encode_records(Bytes(524288, 'x'));
+    ASSERT_EQ(records.size(), 4u + 7u + 19u * 4u);
+    EXPECT_EQ(hex(Bytes(records.begin(), records.begin() + 11)),
+              "07 00 00 00 00 00 11 E4 00 00 40");
+    for (size_t i = 11; i < records.size(); ++i) ASSERT_EQ(records[i], 0) << i;
+}
+
+TEST(EncodedBlocks, ASixByteBlockCarriesItsLastPairUp) {
+    reset_level_streams();
+    encode_block(bytes_of("abcdef").data(), 6);
+    const RunNode* list = pending_lists[20][0];
+    EXPECT_EQ(text_of(runs_of(list)), "a:1 b:1 c:1 d:1 e:1 f:1 ");
+    EXPECT_EQ(level_totals[3][0], 6);
+    EXPECT_EQ(bit_string(&level_streams[0]), "111");
+    EXPECT_EQ(bit_string(&level_streams[1]), "11");
+    reset_level_streams();
+}
+
+TEST(EncodedBlocks, TheRootListIsSortedAndCoversTheBlock) {
+    reset_level_streams();
+    for (int32_t n : {2, 6, 70, 1000, 4098, 65536, 200002}) {
+        Bytes data = random_bytes(static_cast<size_t>(n), static_cast<uint32_t>(n) * 7919u);
+        for (size_t i = 0; i < data.size(); i += 3) data[i] = static_cast<uint8_t>(data[i] % 5);
+        encode_block(data.data(), n);
+        int previous = -1;
+        int64_t total = 0;
+        for (const RunNode* node = pending_lists[20][0]; node != nullptr; node = node->next) {
+            EXPECT_GT(node->symbol, previous);
+            previous = node->symbol;
+            total += node->count;
+        }
+        EXPECT_EQ(total, n);
+        reset_level_streams();
+    }
+}
+
+TEST(EncodedBlocks, NoInputWritesNothing) {
+    EXPECT_TRUE(encode_records(Bytes()).empty());
+}
+
+}  // namespace

@@ -1,0 +1,131 @@
+// The bounded count code: the exact bits of known codes, and that every
+// value written under every bound reads back with the reader ending where
+// the writer ended.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codec/bounded_code.h"
+#include "tests/codec/stream_bits.h"
+
+namespace {
+
+LevelStream stream;
+
+std::string code_of(int32_t v, int32_t m) {
+    reset_level_stream(&stream);
+    put_bounded(&stream, v, m);
+    return bit_string(&stream);
+}
+
+InputStream input_over(const LevelStream& s) {
+    return InputStream{s.buffer, 0, kFreshMask, used_length(&s)};
+}
+
+TEST(BoundedCode, SmallBoundsGiveTheTabledCodes) {
+    const std::vector<std::vector<std::string>> table = {
+        {"0", "1"},
+        {"00", "1", "01"},
+        {"00", "10", "01", "11"},
+        {"000", "10", "01", "11", "001"},
+        {"000", "100", "01", "11", "001", "101"},
+        {"000", "100", "010", "11", "001", "101", "011"},
+        {"000", "100", "010", "110", "001", "101", "011", "111"},
+        {"0000", "100", "010", "110", "001", "101", "011", "111", "0001"},
+    };
+    for (int m = 1; m <= 8; ++m) {
+        for (int v = 0; v <= m; ++v) {
+            EXPECT_EQ(code_of(v, m), table[m - 1][v]) << "v=" << v << " m=" << m;
+        }
+    }
+}
+
+TEST(BoundedCode, LargerBoundsGiveTheTabledCodes) {
+    EXPECT_EQ(code_of(3, 255), "11000000");
+    EXPECT_EQ(code_of(200, 255), "00010011");
+    EXPECT_EQ(code_of(300, 65535), "0011010010000000");
+    EXPECT_EQ(code_of(2, 524288), "01" + std::string(17, '0'));
+    EXPECT_EQ(code_of(1000, 524288), "0001011111" + std::string(9, '0'));
+    EXPECT_EQ(code_of(524288, 524288), std::string(19, '0') + "1");
+    EXPECT_EQ(code_of(0, 524288), std::string(20, '0'));
+    EXPECT_EQ(code_of(70000, 100000), "00001110100010001");
+}
+
+TEST(BoundedCode, ABoundBelowOneCostsNothing) {
+    EXPECT_EQ(code_of(0, 0), "");
+    EXPECT_EQ(code_of(0, -5), "");
+    uint8_t data[4] = {0xFF, 0xFF, 0, 0};
+    InputStream in{data, 0, 64, 2};
+    EXPECT_EQ(get_bounded(&in, 0), 0);
+    EXPECT_EQ(in.position, 0);
+    EXPECT_EQ(in.mask, 64);
+}
+
+TEST(BoundedCode, CodesFollowEachOtherWithoutSeparator) {
+    reset_level_stream(&stream);
+    put_bounded(&stream, 3, 5);
+    put_bounded(&stream, 4, 5);
+    EXPECT_EQ(stream.buffer[0], 200);
+    EXPECT_EQ(used_length(&stream), 1);
+}
+
+TEST(BoundedCode, EveryValueUnderEveryBoundReadsBackAtEveryBitOffset) {
+    for (int32_t m = 1; m <= 255; ++m) {
+        for (int offset = 0; offset < 8; ++offset) {
+            reset_level_stream(&stream);
+            for (int i = 0; i < offset; ++i) put_bit(&stream, 1);
+            std::vector<int> ends;
+            for (int32_t v = 0; v <= m; ++v) {
+                put_bounded(&stream, v, m);
+                ends.push_back(bits_in(&stream));
+            }
+            InputStream in = input_over(stream);
+            for (int i = 0; i < offset; ++i) read_bit(&in);
+            for (int32_t v = 0; v <= m; ++v) {
+                ASSERT_EQ(get_bounded(&in, m), v) << "m=" << m << " offset=" << offset;
+                ASSERT_EQ(in.position * 8 + __builtin_clz(in.mask) - 24, ends[v])
+                    << "reader and writer end apart, m=" << m << " v=" << v;
+            }
+        }
+    }
+}
+
+TEST(BoundedCode, LargeBoundsReadBackAtTheirEdges) {
+    for (int32_t m : {65535, 65536, 100000, 262143, 262144, 524287, 524288}) {
+        std::vector<int32_t> values = {0, 1, 2, m / 2, m - 2, m - 1, m};
+        reset_level_stream(&stream);
+        put_bit(&stream, 1);  // start in the middle of a byte
+        for (int32_t v : values) put_bounded(&stream, v, m);
+        InputStream in = input_over(stream);
+        read_bit(&in);
+        for (int32_t v : values) ASSERT_EQ(get_bounded(&in, m), v) << "m=" << m;
+        EXPECT_FALSE(overran(&in));
+    }
+    EXPECT_EQ(code_of(65535, 65535).size(), 16u);
+    EXPECT_EQ(code_of(1, 524288).size(), 19u);
+    EXPECT_EQ(code_of(524287, 524288).size(), 19u);
+}
+
+TEST(BoundedCode, ACodeBegunAtTheLastBitOfAByteContinuesInTheNext) {
+    reset_level_stream(&stream);
+    for (int i = 0; i < 7; ++i) put_bit(&stream, 0);
+    put_bounded(&stream, 5, 7);  // bits 101
+    EXPECT_EQ(stream.buffer[0], 0x01);
+    EXPECT_EQ(stream.buffer[1], 0x40);
+    EXPECT_EQ(used_length(&stream), 2);
+}
+
+TEST(BoundedCode, AReaderNeverTakesBitsBeyondItsData) {
+    uint8_t data[1 + kInputPadding] = {0xFF, 0, 0, 0, 0};
+    InputStream in{data, 0, kFreshMask, 1};
+    EXPECT_EQ(get_bounded(&in, 255), 255);
+    EXPECT_FALSE(overran(&in));
+    EXPECT_EQ(get_bounded(&in, 255), 0);
+    EXPECT_TRUE(overran(&in));
+    InputStream empty{data, 0, kFreshMask, 0};
+    EXPECT_EQ(get_bounded(&empty, 1), 0);
+    EXPECT_TRUE(overran(&empty));
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+// Encoder then decoder gives back every byte, for the corpus, for lengths
+// at and around the block boundaries, and for the extremes of content.
+#include <gtest/gtest.h>
+
+#include "codec/stream_records.h"
+#include "tests/support/codec_runs.h"
+
+namespace {
+
+void expect_round_trip(const Bytes& data, const std::string& what) {
+    ASSERT_EQ(data.size() % 2, 0u) << what;
+    Bytes records = encode_records(data);
+    Decoded d = decode_records(records, static_cast<int32_t>(data.size()));
+    ASSERT_EQ(d.status, CodecStatus::ok) << what;
+    ASSERT_EQ(d.bytes.size(), data.size()) << what;
+    EXPECT_TRUE(d.bytes == data) << what << ": bytes differ";
+}
+
+Bytes even(Bytes b) {
+    if (b.size() % 2) b.pop_back();
+    return b;
+}
+
+TEST(RoundTrip, EveryCorpusFileComesBack) {
+    for (const std::string& name : corpus_names()) expect_round_trip(even(corpus_file(name)), name);
+}
+
+TEST(RoundTrip, LengthsAroundBlockBoundariesComeBack) {
+    Bytes text = corpus_file("lcet10.txt");
+    for (int32_t n : {0, 2, 4, 6, 8, 10, 65536, 65538, 262144, 524286, 524288, 524290, 1048576,
+                      1048578, 1572866, 34, 4098, 777778}) {
+        Bytes data(static_cast<size_t>(n));
+        for (int32_t i = 0; i < n; ++i) data[i] = text[static_cast<size_t>(i) % text.size()];
+        expect_round_trip(data, "length " + std::to_string(n));
+    }
+}
+
+TEST(RoundTrip, ExtremesOfContentComeBack) {
+    expect_round_trip(Bytes(1048576 + 6, 0), "all zero");
+    expect_round_trip(Bytes(524288, 0xFF), "all 0xFF");
+    expect_round_trip(random_bytes(1048576 + 1000, 12345), "random");
+    Bytes all_values;
+    for (int rep = 0; rep < 8; ++rep) {
+        for (int v = 0; v < 256; ++v) all_values.push_back(static_cast<uint8_t>(v));
+        for (int v = 255; v >= 0; --v) all_values.push_back(static_cast<uint8_t>(v));
+    }
+    expect_round_trip(all_values, "all 256 values");
+    Bytes alternating(300000);
+    for (size_t i = 0; i < alternating.size(); ++i) alternating[i] = (i / 3) % 2 ? 'x' : 'y';
+    expect_round_trip(alternating, "alternating runs");
+}
+
+TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
+    Bytes data = random_bytes(70000, 99);
+    for (size_t i = 2000; i < 68000; ++i) data[i] = 'R';
+    expect_round_trip(data, "66000-byte run");
+    Bytes records = encode_records(data);
+    // Records: 4-byte length, then the root stream; find 'R' (0x52) with its
+    // count class 2 (bits 01) in the root list.
+    ASSERT_GT(records.size(), 8u);
+    int32_t root_length = static_cast<int32_t>(get_le32(records.data()));
+    InputStream root{records.data() + 4, 0, kFreshMask, root_length};
+    ASSERT_EQ(get_bounded(&root, 524288), 70000);
+    int32_t r = 70000;
+    bool found = false;
+    while (r > 0) {
+        int symbol = get_bounded(&root, 255);
+        int count_class = get_bounded(&root, 2);
+        int32_t count = count_class == 0 ? get_bounded(&root, 255)
+                        : count_class == 1 ? get_bounded(&root, 65535)
+                                           : get_bounded(&root, r);
+        if (symbol == 'R') {
+            EXPECT_EQ(count_class, 2);
+            EXPECT_GE(count, 66000);
+            found = true;
+        }
+        r -= count;
+    }
+    EXPECT_TRUE(found);
+}
+
+}  // namespace
