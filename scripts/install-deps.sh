@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on a fresh Debian 12 machine.
+# Usage: install-deps.sh [build|all]   (default all)
+# build: compiler, CMake and GoogleTest only; all: also the cross compiler,
+# Wine, Xvfb, fonts and ImageMagick for the Windows tests and clang's
+# fuzzing runtime.  Exits non-zero when something cannot be installed.
+set -euo pipefail
+what=${1:-all}
+
+need=()
+have_cmd() { command -v "$1" >/dev/null 2>&1; }
+want() { need+=("$@"); }
+
+have_cmd cmake || want cmake
+have_cmd g++ || want g++
+have_cmd make || want make
+[ -f /usr/include/gtest/gtest.h ] || want libgtest-dev
+if [ "$what" = all ]; then
+    have_cmd clang++ || want clang
+    ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || want libclang-rt-14-dev
+    have_cmd x86_64-w64-mingw32-g++-posix || want g++-mingw-w64-x86-64-posix
+    have_cmd x86_64-w64-mingw32-windres || want binutils-mingw-w64-x86-64
+    have_cmd wine || want wine
+    [ -x /usr/lib/wine/wine64 ] || want wine64
+    have_cmd Xvfb || want xvfb
+    have_cmd import || want imagemagick
+    [ -d /usr/share/wine/fonts ] || want fonts-wine
+    [ -d /usr/share/fonts/truetype/liberation ] || want fonts-liberation
+fi
+
+if [ ${#need[@]} -gt 0 ]; then
+    echo "installing: ${need[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi

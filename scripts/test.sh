@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds and runs every test: a release build with all tests (the codec,
+# the format, the Linux program, the Windows program under Wine and short
+# fuzzing runs), then a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer that runs the tests again but for the Windows
+# and fuzzing ones, which build their own instrumented programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh all
+
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DQ73_BUILD_TESTS=ON >/dev/null
+cmake --build build/release -j2
+(cd build/release && ctest --output-on-failure)
+
+cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ73_BUILD_TESTS=ON -DQ73_SANITIZE=ON >/dev/null
+cmake --build build/sanitize -j2
+(cd build/sanitize && ctest --output-on-failure -LE 'windows|fuzz')
