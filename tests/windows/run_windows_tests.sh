@@ -123,7 +123,7 @@ drive() { timeout 60 wine "$BUILD/driver.exe" "$@" 2>&1 | tr -d '\r' | sed 's/^/
 shot() {
     sleep 0.5
     import -window root "$SHOTS/$1-screen.png" &&
-        convert "$SHOTS/$1-screen.png" -trim +repage "$SHOTS/$1.png"
+        convert "$SHOTS/$1-screen.png" -trim +repage -bordercolor black -border 6 "$SHOTS/$1.png"
 }
 # Compresses a copy of a corpus file with the Linux program, for comparison.
 linux_compress() { cp "$CORPUS/$1" "$WORK/linux/$2" && (cd "$WORK/linux" && "$LINUX_Q73" "$2" >/dev/null 2>&1); }
