@@ -1,0 +1,192 @@
+#!/bin/bash
+# Builds q73.exe with MinGW-w64 and runs it under Wine inside a private Xvfb,
+# the way a user would: drop a file on it, look at the dialogs, press OK.
+# A small Windows driver program (driver.cpp) finds the windows, reads and
+# checks their texts and presses their buttons.
+#
+#   tests/windows/run_windows_tests.sh [BUILD_DIR [LINUX_Q73]]
+#
+# BUILD_DIR (default build/windows-tests) holds the cross build, the Wine
+# prefix (made once, then reused), the work files and the screenshots.
+# LINUX_Q73 is the command-line program to compare outputs with; built into
+# BUILD_DIR when not given.  Missing tools are installed; when that is not
+# possible the run fails.
+set -u
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=$(mkdir -p "${1:-$ROOT/build/windows-tests}" && cd "${1:-$ROOT/build/windows-tests}" && pwd)
+LINUX_Q73=${2:-}
+CORPUS=$ROOT/../shared/corpus
+PACKAGES="g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb imagemagick fonts-wine fonts-liberation"
+START=$(date +%s)
+
+passed=0
+failed=0
+pass() { echo "PASS: $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
+die() { echo "FAIL: $1"; exit 1; }
+
+# --- tools -----------------------------------------------------------------
+missing=""
+for package in $PACKAGES; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
+        missing="$missing $package"
+done
+if [ -n "$missing" ]; then
+    echo "installing:$missing"
+    apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y -qq --no-install-recommends $missing >/dev/null ||
+        die "could not install:$missing"
+fi
+for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-windres x86_64-w64-mingw32-objdump \
+            wine wineboot wineserver Xvfb import convert cmake; do
+    command -v "$tool" >/dev/null || die "the tool $tool is missing"
+done
+[ -d "$CORPUS" ] || die "the corpus folder $CORPUS is missing"
+
+# --- builds ------------------------------------------------------------------
+echo "building q73.exe and the driver in $BUILD"
+cmake -S "$ROOT" -B "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.cmake" \
+    >"$BUILD/win-configure.log" 2>&1 || die "configuring the Windows build (see $BUILD/win-configure.log)"
+cmake --build "$BUILD/win" -j2 >"$BUILD/win-build.log" 2>&1 ||
+    die "building q73.exe (see $BUILD/win-build.log)"
+EXE=$BUILD/win/app/q73.exe
+x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -static -I"$ROOT" \
+    "$ROOT/tests/windows/driver.cpp" -o "$BUILD/driver.exe" || die "building the driver"
+if [ -z "$LINUX_Q73" ]; then
+    cmake -S "$ROOT" -B "$BUILD/linux" -DQ73_BUILD_TESTS=OFF >"$BUILD/linux-build.log" 2>&1 &&
+        cmake --build "$BUILD/linux" -j2 --target q73 >>"$BUILD/linux-build.log" 2>&1 ||
+        die "building the Linux q73 (see $BUILD/linux-build.log)"
+    LINUX_Q73=$BUILD/linux/app/q73
+fi
+[ -x "$LINUX_Q73" ] || die "no Linux q73 at $LINUX_Q73"
+
+# --- display and Wine prefix -------------------------------------------------
+export WINEPREFIX=$BUILD/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+XVFB_PID=""
+cleanup() {
+    wineserver -k 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null
+}
+trap cleanup EXIT
+
+rm -f "$BUILD/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -br 3>"$BUILD/display" 2>/dev/null &
+XVFB_PID=$!
+for _ in $(seq 100); do [ -s "$BUILD/display" ] && break; sleep 0.1; done
+[ -s "$BUILD/display" ] || die "Xvfb did not start"
+export DISPLAY=:$(cat "$BUILD/display")
+
+if [ ! -f "$WINEPREFIX/.q73-ready" ]; then
+    echo "making the Wine prefix"
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1; wineserver -w
+    mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+    ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
+    # Without a window manager, Wine draws the captions itself only when
+    # its windows are neither decorated nor managed.
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' \
+        >"$BUILD/x11.reg"
+    wine regedit /S "$(winepath -w "$BUILD/x11.reg")" >/dev/null 2>&1; wineserver -w
+    [ -f "$WINEPREFIX/system.reg" ] || die "the Wine prefix was not made"
+    touch "$WINEPREFIX/.q73-ready"
+fi
+# One server for the whole run, started before the first program, so that
+# q73.exe and the driver never race to start it.
+wineserver -p
+wine "$BUILD/driver.exe" >/dev/null 2>&1
+echo "prefix ready after $(( $(date +%s) - START )) s"
+
+WORK=$BUILD/work
+SHOTS=$BUILD/screenshots
+rm -rf "$WORK"; mkdir -p "$WORK/win" "$WORK/linux" "$SHOTS"
+cp "$EXE" "$WORK/win/"
+cd "$WORK/win" || die "no work folder"
+
+# Starts q73.exe with the given arguments in the background.
+Q73_PID=""
+start_q73() { timeout 60 wine "$WORK/win/q73.exe" "$@" >/dev/null 2>&1 & Q73_PID=$!; sleep 0.3; }
+# Waits for q73.exe after the driver has ended with status $1 (a failed
+# driver may leave a dialog up, so the prefix's programs are ended then).
+# True when both the driver and q73.exe ended with 0.
+exit_codes_ok=1
+finish_q73() {
+    local driver_status=$1 code
+    [ "$driver_status" -eq 0 ] || wineserver -k
+    wait "$Q73_PID"; code=$?
+    echo "  q73.exe exit code $code"
+    [ "$code" -eq 0 ] || exit_codes_ok=0
+    [ "$driver_status" -eq 0 ] && [ "$code" -eq 0 ]
+}
+drive() { timeout 60 wine "$BUILD/driver.exe" "$@" 2>&1 | tr -d '\r' | sed 's/^/  /'; return "${PIPESTATUS[0]}"; }
+# Screenshot of the whole screen, and one cut down to the windows on it.
+shot() {
+    sleep 0.5
+    import -window root "$SHOTS/$1-screen.png" &&
+        convert "$SHOTS/$1-screen.png" -trim +repage -bordercolor black -border 6 "$SHOTS/$1.png"
+}
+# Compresses a copy of a corpus file with the Linux program, for comparison.
+linux_compress() { cp "$CORPUS/$1" "$WORK/linux/$2" && (cd "$WORK/linux" && "$LINUX_Q73" "$2" >/dev/null 2>&1); }
+
+# --- cases ---------------------------------------------------------------
+case_name="started without a file name, q73.exe shows the exact about box"
+start_q73
+drive wait "Q73 compression codec" >/dev/null && shot about
+drive about; if finish_q73 $?; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="compressing a corpus file shows its sizes, percent saved and elapsed time"
+cp "$CORPUS/alice29.txt" alice29.txt
+start_q73 alice29.txt
+drive wait "Compression Completed ..." >/dev/null && shot compression
+drive compression alice29.txt alice29.Q73; if finish_q73 $?; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="the compressed file is byte-identical to the Linux program's output"
+linux_compress alice29.txt alice29.txt
+if cmp alice29.Q73 "$WORK/linux/alice29.Q73"; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="expanding the compressed file restores the exact bytes under the original name"
+rm -f alice29.txt
+start_q73 alice29.Q73
+drive wait "Expansion Completed ..." >/dev/null && shot expansion
+drive expansion
+if finish_q73 $? && cmp alice29.txt "$CORPUS/alice29.txt"; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="expanding a file that is not compressed shows the not-compressed message and leaves no output"
+mkdir -p junk && cp "$CORPUS/html" junk/page.q73 && cd junk
+start_q73 page.q73
+drive error "ERROR: File is not compressed with this version of Q73" "Expanding..."
+if finish_q73 $? && [ "$(ls)" = "page.q73" ] && cmp page.q73 "$CORPUS/html"; then
+    pass "$case_name"
+else
+    fail "$case_name (the folder holds: $(ls | tr '\n' ' '))"
+fi
+cd ..
+
+case_name="a dropped path with a space in it, quoted, is compressed and expanded"
+cp "$CORPUS/paper-100k.pdf" "two words.pdf"
+ok=1
+start_q73 "$(winepath -w "$WORK/win/two words.pdf")"
+drive compression "two words.pdf" "two words.Q73"; finish_q73 $? || ok=0
+linux_compress paper-100k.pdf "two words.pdf"
+cmp "two words.Q73" "$WORK/linux/two words.Q73" || ok=0
+rm -f "two words.pdf"
+start_q73 "two words.Q73"
+drive expansion; finish_q73 $? || ok=0
+cmp "two words.pdf" "$CORPUS/paper-100k.pdf" || ok=0
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="q73.exe imports system DLLs only"
+dlls=$(x86_64-w64-mingw32-objdump -p "$EXE" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
+echo "  imports: $dlls"
+if [ -n "$dlls" ] && ! echo "$dlls" | grep -qiE 'libgcc|libstdc|winpthread'; then pass "$case_name"
+else fail "$case_name"; fi
+
+case_name="q73.exe ends with exit code 0 in every case"
+if [ "$exit_codes_ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
+for name in about compression expansion; do
+    [ -s "$SHOTS/$name.png" ] || fail "no screenshot $name.png was taken"
+done
+echo "screenshots in $SHOTS"
+echo "$passed passed, $failed failed, $(( $(date +%s) - START )) s"
+[ "$failed" -eq 0 ]
