@@ -150,6 +150,22 @@ header '\201' 'bin' > plain.q73
 run plain.q73
 if [ $status -eq 0 ] && [ -f plain.bin ] && [ ! -s plain.bin ]; then ok; else bad "status $status"; fi
 
+# A name whose last three characters hold a separator has no extension to
+# store: "v1.d/a" is the file a in the folder v1.d, not v1 with "d/a".
+plain_names=('v1.d/a' 'x.c:a' 'y.c\d' $'z.a\tb')
+for plain in "${plain_names[@]}"; do
+    case_ "$(printf '%q' "$plain") compresses beside itself and expands back"
+    mkdir -p v1.d
+    printf 'hello' > "$plain"
+    run "$plain"
+    if [ $status -ne 0 ] || [ ! -f "$plain.Q73" ]; then
+        bad "status $status, folder: $(find . -type f | tr '\n' ' ')"; continue; fi
+    rm "$plain"
+    run "$plain.Q73"
+    if [ $status -eq 0 ] && [ "$(cat "$plain" 2>/dev/null)" = hello ]; then ok
+    else bad "expand status $status: $(cat "$work/err.txt")"; fi
+done
+
 # ---- restored over itself ------------------------------------------------
 for pair in 'x.q73 q73' 'X.Q73 q73' 'Report.q73 Q73' 'data.Q73 Q73'; do
     set -- $pair
