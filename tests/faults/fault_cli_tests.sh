@@ -14,9 +14,16 @@ passed=0
 failed=0
 current=""
 
-case_() { current="$1"; rm -rf "$work/case"; mkdir "$work/case"; cd "$work/case" || exit 2; }
-ok() { passed=$((passed + 1)); echo "ok: $current"; }
-bad() { failed=$((failed + 1)); echo "FAILED: $current: $*"; }
+# A case that ends with neither ok nor bad stopped at a plain check: failed.
+settled=1
+unsettled() { [ $settled -eq 1 ] || { failed=$((failed + 1)); echo "FAILED: $current: a check failed"; }; }
+case_() {
+    unsettled
+    current="$1"; settled=0
+    rm -rf "$work/case"; mkdir "$work/case"; cd "$work/case" || exit 2
+}
+ok() { passed=$((passed + 1)); settled=1; echo "ok: $current"; }
+bad() { [ $settled -eq 1 ] || failed=$((failed + 1)); settled=1; echo "FAILED: $current: $*"; }
 # run ARGS...: runs q73 with the captures outside the case folder.
 run() { "$q73" "$@" >"$work/out.txt" 2>"$work/err.txt"; status=$?; }
 # refused TEXT: the last run failed with exit 1 and an error text holding TEXT.
@@ -76,13 +83,11 @@ limited 4096 alice29.txt && [ $status -eq 0 ] && rm alice29.txt && limited 4096 
 if [ $status -eq 0 ] && cmp -s alice29.txt "$corpus/alice29.txt"; then ok; else bad "status $status"; fi
 
 # ---- files too large -----------------------------------------------------
-case_ "A sparse file of 2^31 bytes is refused at once and nothing is created"
+case_ "A sparse file of 2^31 bytes is refused before any reading and nothing is created"
 truncate -s 2147483648 huge.bin
-start=$(date +%s)
 run huge.bin
-elapsed=$(( $(date +%s) - start ))
 refused "too large" && only huge.bin && [ "$(stat -c %s huge.bin)" = 2147483648 ] && {
-    [ $elapsed -lt 5 ] || bad "took $elapsed s"; } && ok
+    ! grep -q "Compressing" "$work/err.txt" || bad "the job had started"; } && ok
 
 case_ "A sparse file of 2^32 + 2 bytes is refused too (the low half alone looks small)"
 truncate -s 4294967298 huge.txt
@@ -90,9 +95,8 @@ run huge.txt
 refused "too large" && only huge.txt && ok
 
 # ---- long names ----------------------------------------------------------
-# Linux allows 255 bytes per name, so a long path is a short name behind
-# many "./" steps.
-# dots N: a prefix of N characters that names the current folder ("./"
+# Linux allows 255 bytes per name, so a long name is a short one behind
+# `dots N`: a prefix of N characters that names the current folder ("./"
 # steps, and one doubled "/" when N is odd).
 dots() {
     local n=$1 s=""
@@ -104,16 +108,14 @@ dots() {
 case_ "A 1024-character name is refused by the compressor and nothing is created"
 printf 'hello' > notes.txt
 name="$(dots 1015)notes.txt"
-[ ${#name} -eq 1024 ] || bad "name of ${#name}"
 run "$name"
-refused "too long" && only notes.txt && ok
+[ ${#name} -eq 1024 ] && refused "too long" && only notes.txt && ok
 
 case_ "A name that would grow past 1023 characters when compressed is refused"
 printf 'hello' > abcdefgh
 name="$(dots 1014)abcdefgh"    # 1022 characters, no extension: ".Q73" makes 1026
-[ ${#name} -eq 1022 ] || bad "name of ${#name}"
 run "$name"
-refused "too long" && only abcdefgh && ok
+[ ${#name} -eq 1022 ] && refused "too long" && only abcdefgh && ok
 
 case_ "A name that just fits, 1023 characters once compressed, works both ways"
 printf 'hello' > abcdefgh
@@ -191,5 +193,6 @@ for ((cut = 0; cut < size; cut++)); do
 done
 [ $all -eq 1 ] && ok
 
+unsettled
 echo "passed: $passed, failed: $failed"
 [ $failed -eq 0 ]
