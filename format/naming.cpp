@@ -16,7 +16,12 @@ bool same_name_ignoring_case(const char* a, const char* b) {
 bool make_compressed_name(const char* name, char out[kNameCapacity], char extension[3],
                           bool* stored) {
     size_t length = std::strlen(name);
-    *stored = length >= 4 && name[length - 4] == '.';
+    // Three characters that hold a separator or a control character are not
+    // an extension ("v1.d/a" is the file a in the folder v1.d): stored, they
+    // would put the compressed file in another folder and be refused when it
+    // is expanded, so the whole name is kept instead.
+    *stored = length >= 4 && name[length - 4] == '.' &&
+              !is_unsafe_extension(reinterpret_cast<const uint8_t*>(name + length - 3));
     size_t keep = length;
     if (*stored) {
         std::memcpy(extension, name + length - 3, 3);

@@ -14,7 +14,8 @@
 constexpr int kNameCapacity = 1024;  // at most 1023 characters
 
 // False when the compressed name would not fit.  extension receives the
-// three stored characters when *stored is set.
+// three stored characters when *stored is set; three characters that
+// is_unsafe_extension refuses are never stored.
 bool make_compressed_name(const char* name, char out[kNameCapacity], char extension[3],
                           bool* stored);
 
