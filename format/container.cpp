@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/stream_records.h"
+#include "platform/same_file.h"
 #include "platform/win32.h"
 
 const char* const kMsgCannotFindIn = "ERROR: Can not find in file";
@@ -14,6 +15,7 @@ const char* const kMsgTooLarge = "ERROR: File is too large (2 GB or more) to com
 const char* const kMsgDamaged = "ERROR: Compressed file is damaged or truncated";
 const char* const kMsgSameName =
     "ERROR: Compressed file is damaged (it would be restored over itself)";
+const char* const kMsgOutIsIn = "ERROR: Can't open outfile (it is the in file itself)";
 const char* const kMsgWriteFailed = "ERROR: Can't write outfile (is the disk full?)";
 const char* const kMsgReadFailed = "ERROR: Can't read in file";
 const char* const kMsgNoMemory = "ERROR: Not enough memory";
@@ -92,6 +94,10 @@ int open_for_compress(const char* name) {
     int32_t length = static_cast<int32_t>(low);
     if (length & 1) flags |= FLAG_ODD_LENGTH;
 
+    if (names_open_file(input_file, compressed)) {
+        report_error(kMsgOutIsIn);
+        return 0;
+    }
     if (!create_output(compressed)) {
         report_error(kMsgCannotOpenOut);
         return 0;
@@ -156,7 +162,7 @@ int32_t open_for_expand(const char* name) {
         report_error(kMsgNameTooLong);
         return -1;
     }
-    if (same_name_ignoring_case(restored, name)) {
+    if (same_name_ignoring_case(restored, name) || names_open_file(input_file, restored)) {
         report_error(kMsgSameName);
         return -1;
     }

@@ -33,6 +33,7 @@ extern const char* const kMsgNameTooLong;
 extern const char* const kMsgTooLarge;
 extern const char* const kMsgDamaged;
 extern const char* const kMsgSameName;
+extern const char* const kMsgOutIsIn;
 extern const char* const kMsgWriteFailed;
 extern const char* const kMsgReadFailed;
 extern const char* const kMsgNoMemory;

@@ -193,6 +193,22 @@ for ((cut = 0; cut < size; cut++)); do
 done
 [ $all -eq 1 ] && ok
 
+# ---- outputs that are the input under another name -------------------------
+for link in "ln" "ln -s"; do
+    case_ "Compressing refuses an output name that is a link ($link) to the input"
+    cp "$corpus/alice29.txt" notes.txt
+    $link notes.txt notes.Q73
+    timeout 20 "$q73" notes.txt >"$work/out.txt" 2>"$work/err.txt"; status=$?
+    refused "in file itself" && same notes.txt "$corpus/alice29.txt" && ok
+
+    case_ "Expanding refuses a restored name that is a link ($link) to the compressed file"
+    cp "$corpus/alice29.txt" notes.txt
+    "$q73" notes.txt >/dev/null 2>&1 && rm notes.txt && cp notes.Q73 "$work/kept"
+    $link notes.Q73 notes.txt
+    timeout 20 "$q73" notes.Q73 >"$work/out.txt" 2>"$work/err.txt"; status=$?
+    refused "over itself" && same notes.Q73 "$work/kept" && ok
+done
+
 unsettled
 echo "passed: $passed, failed: $failed"
 [ $failed -eq 0 ]
