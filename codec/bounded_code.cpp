@@ -1,28 +1,32 @@
 #include "codec/bounded_code.h"
 
-void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
-    if (m < 1) return;
-    int32_t done = 0;
-    int32_t b = 1;
-    do {
-        int bit = (v & b) != 0;
-        if (bit) done |= b;
-        put_bit(stream, bit);
-        b <<= 1;
-    } while ((done | b) <= m);
-}
+namespace {
 
-int32_t get_bounded(InputStream* stream, int32_t m) {
-    if (m < 1) return 0;
-    if (stream->position >= stream->length) {
-        stream->position = stream->length + 1;
-        return 0;
+struct ReversedBytes {
+    uint8_t table[256];
+    constexpr ReversedBytes() : table() {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                if (i & (1 << bit)) r |= 0x80 >> bit;
+            }
+            table[i] = static_cast<uint8_t>(r);
+        }
     }
-    int32_t v = 0;
-    int32_t b = 1;
-    do {
-        if (read_bit(stream)) v |= b;
-        b <<= 1;
-    } while ((v | b) <= m);
-    return v;
-}
+};
+
+constexpr ReversedBytes kTable;
+
+}  // namespace
+
+const uint8_t kReversedByte[256] = {
+#define R(i) kTable.table[i]
+#define R4(i) R(i), R(i + 1), R(i + 2), R(i + 3)
+#define R16(i) R4(i), R4(i + 4), R4(i + 8), R4(i + 12)
+#define R64(i) R16(i), R16(i + 16), R16(i + 32), R16(i + 48)
+    R64(0), R64(64), R64(128), R64(192)
+#undef R64
+#undef R16
+#undef R4
+#undef R
+};
