@@ -20,43 +20,30 @@ void merge_level(int level, int side) {
     level_totals[level + 1][side] = rem0 + rem1;
     LevelStream* stream = &level_streams[level];
 
+    // Branch-light: each step takes the node with the smaller symbol, or
+    // both when they are equal, by selection rather than by branching.
     RunNode head;
     RunNode* last = &head;
     while (a != nullptr && b != nullptr) {
-        int32_t n;
-        int32_t c0;
-        if (a->symbol == b->symbol) {
-            n = a->count + b->count;
-            c0 = a->count;
-        } else if (a->symbol < b->symbol) {
-            n = a->count;
-            c0 = n;
-        } else {
-            n = b->count;
-            c0 = 0;
-        }
+        unsigned sa = a->symbol;
+        unsigned sb = b->symbol;
+        bool take_a = sa <= sb;
+        bool take_b = sb <= sa;
+        int32_t c0 = take_a ? a->count : 0;
+        int32_t n = c0 + (take_b ? b->count : 0);
         int32_t low = rem1 < n ? n - rem1 : 0;
         int32_t high = rem0 < n ? rem0 : n;
-        put_bounded(stream, c0 - low, high - low);
+        put_bounded_unchecked(stream, c0 - low, high - low);
         rem0 -= c0;
         rem1 -= n - c0;
 
-        if (a->symbol == b->symbol) {
-            a->count = n;
-            last->next = a;
-            last = a;
-            give_back_node(b);  // b->next stays intact until the next give-back
-            a = a->next;
-            b = b->next;
-        } else if (a->symbol < b->symbol) {
-            last->next = a;
-            last = a;
-            a = a->next;
-        } else {
-            last->next = b;
-            last = b;
-            b = b->next;
-        }
+        RunNode* kept = take_a ? a : b;
+        kept->count = n;
+        last->next = kept;
+        last = kept;
+        if (take_a && take_b) give_back_node(b);  // b->next stays intact
+        a = take_a ? a->next : a;
+        b = take_b ? b->next : b;
     }
     // One span is full: every remaining symbol has the bound 0.
     last->next = a != nullptr ? a : b;

@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "codec/working_state.h"
 
@@ -57,24 +58,30 @@ inline int bit_length(uint32_t m) { return 32 - __builtin_clz(m); }
 // Appends the low `count` bits of v (1 to 25), least significant first.
 inline void put_bits(LevelStream* stream, uint32_t v, int count) {
     int used = used_bits_of(stream->mask);
-    uint32_t word = reverse_bits(v) >> used;
+    uint32_t word = __builtin_bswap32(reverse_bits(v) >> used);
     uint8_t* p = stream->position;
-    p[0] |= static_cast<uint8_t>(word >> 24);
-    p[1] |= static_cast<uint8_t>(word >> 16);
-    p[2] |= static_cast<uint8_t>(word >> 8);
-    p[3] |= static_cast<uint8_t>(word);
+    uint32_t old;
+    std::memcpy(&old, p, 4);
+    old |= word;
+    std::memcpy(p, &old, 4);
     int end = used + count;
     stream->position = p + (end >> 3);
     stream->mask = static_cast<uint8_t>(kFreshMask >> (end & 7));
 }
 
-// The caller guarantees v <= m.  Nothing is written when m < 1.
-inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
-    if (m < 1) return;
-    int b = bit_length(static_cast<uint32_t>(m));
+// For 0 <= v <= m.  A bound of 0 comes out as a code of no bits without a
+// test of its own: its bit length is taken as 1, and 0 <= m - h fails.
+inline void put_bounded_unchecked(LevelStream* stream, int32_t v, int32_t m) {
+    int b = bit_length(static_cast<uint32_t>(m) | 1u);
     int32_t h = 1 << (b - 1);
     int count = (v & (h - 1)) <= m - h ? b : b - 1;
     put_bits(stream, static_cast<uint32_t>(v) & ((1u << count) - 1), count);
+}
+
+// The caller guarantees v <= m.  Nothing is written when m < 1.
+inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
+    if (m < 1) return;
+    put_bounded_unchecked(stream, v, m);
 }
 
 /**** Reading ****/
@@ -96,11 +103,10 @@ inline int32_t get_bounded(InputStream* stream, int32_t m) {
         stream->position = stream->length + 1;
         return 0;
     }
-    const uint8_t* p = stream->buffer + stream->position;
     int used = used_bits_of(stream->mask);
-    uint32_t window = (static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-                       static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]))
-                      << used;
+    uint32_t window;
+    std::memcpy(&window, stream->buffer + stream->position, 4);
+    window = __builtin_bswap32(window) << used;
     int b = bit_length(static_cast<uint32_t>(m));
     int32_t h = 1 << (b - 1);
     int32_t v = static_cast<int32_t>(reverse_bits(window) & ((1u << b) - 1));
