@@ -87,6 +87,7 @@ TEST(MergeLevel, CodesOnlyTheSymbolsWhoseBoundIsAboveZero) {
 }
 
 TEST(MergeLevel, ASharedSymbolReturnsTheLaterNodeToThePool) {
+    reset_level_streams();
     reset_node_pool();
     reset_pending_lists();
     pending_lists[1][0] = make_list({{'a', 2}});
