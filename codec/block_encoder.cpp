@@ -24,6 +24,7 @@ void merge_level(int level, int side) {
     // both when they are equal, by selection rather than by branching.
     RunNode head;
     RunNode* last = &head;
+    BitWriter writer = begin_writing(stream);
     while (a != nullptr && b != nullptr) {
         unsigned sa = a->symbol;
         unsigned sb = b->symbol;
@@ -33,7 +34,7 @@ void merge_level(int level, int side) {
         int32_t n = c0 + (take_b ? b->count : 0);
         int32_t low = rem1 < n ? n - rem1 : 0;
         int32_t high = rem0 < n ? rem0 : n;
-        put_bounded_unchecked(stream, c0 - low, high - low);
+        put_bounded_unchecked(writer, c0 - low, high - low);
         rem0 -= c0;
         rem1 -= n - c0;
 
@@ -45,6 +46,7 @@ void merge_level(int level, int side) {
         a = take_a ? a->next : a;
         b = take_b ? b->next : b;
     }
+    end_writing(stream, writer);
     // One span is full: every remaining symbol has the bound 0.
     last->next = a != nullptr ? a : b;
     pending_lists[level + 1][side] = head.next;

@@ -55,33 +55,68 @@ inline int bit_length(uint32_t m) { return 32 - __builtin_clz(m); }
 
 /**** Writing ****/
 
-// Appends the low `count` bits of v (1 to 25), least significant first.
-inline void put_bits(LevelStream* stream, uint32_t v, int count) {
+// A writer for a run of codes into one LevelStream.  Codes are gathered in
+// a 64-bit accumulator in the order they are written, the first bit in bit
+// 0, and leave it 32 bits at a time; each byte is then bit-reversed, which
+// turns that order into the stream's most-significant-first order.  The
+// stream's partly written byte is taken into the accumulator at the start
+// and written back whole at the end, so the stream's fields are right again
+// after end_writing.
+struct BitWriter {
+    uint8_t* position;
+    uint64_t bits;
+    int count;
+};
+
+inline BitWriter begin_writing(const LevelStream* stream) {
     int used = used_bits_of(stream->mask);
-    uint32_t word = __builtin_bswap32(reverse_bits(v) >> used);
-    uint8_t* p = stream->position;
-    uint32_t old;
-    std::memcpy(&old, p, 4);
-    old |= word;
-    std::memcpy(p, &old, 4);
-    int end = used + count;
-    stream->position = p + (end >> 3);
-    stream->mask = static_cast<uint8_t>(kFreshMask >> (end & 7));
+    return BitWriter{stream->position, used ? kReversedByte[*stream->position] : 0u, used};
+}
+
+// Appends the low `count` bits of v (0 to 25), least significant first.
+inline void put_bits(BitWriter& w, uint32_t v, int count) {
+    w.bits |= static_cast<uint64_t>(v) << w.count;
+    w.count += count;
+    if (w.count >= 32) {
+        w.position[0] = kReversedByte[w.bits & 0xFF];
+        w.position[1] = kReversedByte[(w.bits >> 8) & 0xFF];
+        w.position[2] = kReversedByte[(w.bits >> 16) & 0xFF];
+        w.position[3] = kReversedByte[(w.bits >> 24) & 0xFF];
+        w.position += 4;
+        w.bits >>= 32;
+        w.count -= 32;
+    }
+}
+
+inline void end_writing(LevelStream* stream, BitWriter w) {
+    for (int k = 0; k < (w.count + 7) >> 3; ++k) {
+        w.position[k] = kReversedByte[(w.bits >> (8 * k)) & 0xFF];
+    }
+    stream->position = w.position + (w.count >> 3);
+    stream->mask = static_cast<uint8_t>(kFreshMask >> (w.count & 7));
+}
+
+inline void put_bits(LevelStream* stream, uint32_t v, int count) {
+    BitWriter w = begin_writing(stream);
+    put_bits(w, v, count);
+    end_writing(stream, w);
 }
 
 // For 0 <= v <= m.  A bound of 0 comes out as a code of no bits without a
 // test of its own: its bit length is taken as 1, and 0 <= m - h fails.
-inline void put_bounded_unchecked(LevelStream* stream, int32_t v, int32_t m) {
+inline void put_bounded_unchecked(BitWriter& writer, int32_t v, int32_t m) {
     int b = bit_length(static_cast<uint32_t>(m) | 1u);
     int32_t h = 1 << (b - 1);
     int count = (v & (h - 1)) <= m - h ? b : b - 1;
-    put_bits(stream, static_cast<uint32_t>(v) & ((1u << count) - 1), count);
+    put_bits(writer, static_cast<uint32_t>(v) & ((1u << count) - 1), count);
 }
 
 // The caller guarantees v <= m.  Nothing is written when m < 1.
 inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
     if (m < 1) return;
-    put_bounded_unchecked(stream, v, m);
+    BitWriter writer = begin_writing(stream);
+    put_bounded_unchecked(writer, v, m);
+    end_writing(stream, writer);
 }
 
 /**** Reading ****/
