@@ -9,11 +9,12 @@
 // That rule has a closed form, which is what the code below uses.  Let B be
 // the bit length of m and h = 2^(B-1).  Bits 0 to B-2 of v are always
 // written; bit B-1 only when (v mod h) <= m - h.  So a code is the value's
-// low B-1 or B bits, least significant first, and both sides can move all
-// of them at once: the bits are reversed so that the value's bit 0 becomes
-// the first bit in stream order, and ORed into (or taken from) a 32-bit
-// big-endian window at the stream's current bit.  A code has at most 20
-// bits and starts at most 7 bits into a byte, so it always fits the window.
+// low B-1 or B bits, least significant first, and both sides move all of
+// them at once.  The writer gathers codes in an accumulator (BitWriter,
+// below); the reader takes a 32-bit big-endian window at its current bit
+// and reverses it, so that the first bit in stream order becomes the
+// value's bit 0.  A code has at most 20 bits and starts at most 7 bits into
+// a byte, so it always fits the window.
 //
 // Reading is guarded: an input stream never yields bits from beyond its
 // length.  A read that would start past the end returns 0 and leaves the

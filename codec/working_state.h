@@ -22,9 +22,6 @@ constexpr int kRootStream = 20;
 constexpr int kPoolSize = 58255;
 constexpr int kStreamCapacity = 65536;   // bytes per LevelStream
 constexpr uint8_t kFreshMask = 128;
-// Spare zero bytes behind a stream's buffer, so that a code can be ORed in
-// as one 32-bit word even at the buffer's last byte.
-constexpr int kStreamSlack = 4;
 
 struct RunNode {
     uint16_t symbol;
@@ -40,7 +37,7 @@ struct NodePool {
 
 struct LevelStream {
     uint8_t mask;
-    uint8_t buffer[kStreamCapacity + kStreamSlack];
+    uint8_t buffer[kStreamCapacity];
     uint8_t* position;
 };
 
