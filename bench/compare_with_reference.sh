@@ -7,7 +7,7 @@ ref=${REF_Q73:-/tmp/q73-ref/build/app/q73}
 ours=$root/build/app/q73
 if [ ! -x "$ref" ]; then
     rm -rf /tmp/q73-ref; git -C "$root" worktree add -f /tmp/q73-ref e489e60
-    cmake -S /tmp/q73-ref -B /tmp/q73-ref/build -DCMAKE_BUILD_TYPE=Release && cmake --build /tmp/q73-ref/build -j2
+    cmake -S /tmp/q73-ref -B /tmp/q73-ref/build -DCMAKE_BUILD_TYPE=Release -DQ73_BUILD_TESTS=OFF && cmake --build /tmp/q73-ref/build -j2
 fi
 w=$(mktemp -d); trap 'rm -rf "$w"' EXIT
 mkdir "$w/in"

@@ -9,6 +9,6 @@ if [ -n "$need" ]; then
     apt-get update && apt-get install -y zstd lz4 bzip2 xz-utils gnuplot-nox time
 fi
 if [ ! -x "$root/build/app/q73" ]; then
-    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release && cmake --build "$root/build" -j2
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DQ73_BUILD_TESTS=OFF && cmake --build "$root/build" -j2
 fi
 exec python3 "$root/bench/bench_runner.py" "$root" "$@"
