@@ -1,0 +1,96 @@
+"""Times q73 and reference compressors (whole processes, median of runs)."""
+import os, resource, shutil, statistics, subprocess, sys, tempfile, time
+
+ROOT = sys.argv[1]
+RUNS = int(os.environ.get("BENCH_RUNS", "5"))
+Q73 = os.path.join(ROOT, "build/app/q73")
+CORPUS = os.path.join(ROOT, "../shared/corpus")
+TOOLS = [("gzip -1", ["gzip", "-1"]), ("gzip -6", ["gzip", "-6"]), ("zstd -1", ["zstd", "-q", "-1"]),
+         ("zstd -3", ["zstd", "-q", "-3"]), ("lz4 -1", ["lz4", "-q", "-1"]),
+         ("bzip2 -9", ["bzip2", "-9"]), ("xz -6", ["xz", "-6"])]
+DECOMP = {"gzip": ["gzip", "-d"], "zstd": ["zstd", "-q", "-d"], "lz4": ["lz4", "-q", "-d"],
+          "bzip2": ["bzip2", "-d"], "xz": ["xz", "-d"]}
+
+def run(cmd, stdin=None, stdout=None):
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
+    start = time.perf_counter()
+    subprocess.run(cmd, stdin=stdin, stdout=stdout, check=True)
+    return time.perf_counter() - start
+
+def peak_kb(cmd):
+    r = subprocess.run(["/usr/bin/time", "-f", "%M"] + cmd, capture_output=True, text=True, check=True)
+    return int(r.stderr.strip().splitlines()[-1])
+
+def must_match(a, b):
+    if subprocess.run(["cmp", "-s", a, b]).returncode != 0:
+        sys.exit("FAILED: round trip differs: %s vs %s" % (a, b))
+
+def bench_q73(src, work):
+    name = os.path.join(work, "in.dat"); packed = os.path.join(work, "in.Q73")
+    ct, et = [], []
+    for _ in range(RUNS):
+        for p in (name, packed):
+            if os.path.exists(p): os.remove(p)
+        shutil.copyfile(src, name)
+        ct.append(run([Q73, name], stdout=subprocess.DEVNULL))
+        os.remove(name)
+        et.append(run([Q73, packed], stdout=subprocess.DEVNULL))
+        must_match(src, name)
+    return statistics.median(ct), statistics.median(et), os.path.getsize(packed)
+
+def bench_tool(cmd, src, work):
+    packed = os.path.join(work, "tool.out"); back = os.path.join(work, "tool.back")
+    ct, et = [], []
+    for _ in range(RUNS):
+        with open(src, "rb") as i, open(packed, "wb") as o: ct.append(run(cmd + ["-c"], i, o))
+        with open(packed, "rb") as i, open(back, "wb") as o: et.append(run(DECOMP[cmd[0]] + ["-c"], i, o))
+        must_match(src, back)
+    return statistics.median(ct), statistics.median(et), os.path.getsize(packed)
+
+def main():
+    work = tempfile.mkdtemp(prefix="q73bench.")
+    files = sorted(os.path.join(CORPUS, f) for f in os.listdir(CORPUS))
+    files = [f for f in files if os.path.isfile(f)]
+    cat = os.path.join(work, "corpus_all")
+    with open(cat, "wb") as o:
+        for f in files: o.write(open(f, "rb").read())
+    big = os.path.join(work, "real_100mb")
+    subprocess.run("tar cf - /usr/share/doc /usr/include /usr/share/perl* 2>/dev/null | head -c 104857600 > " + big,
+                   shell=True)
+    inputs = [(os.path.basename(f), f, False) for f in files] + [("corpus concatenated", cat, True),
+                                                                 ("real data 100 MB", big, True)]
+    rows, plot = [], []
+    for label, path, everyone in inputs:
+        size = os.path.getsize(path)
+        entries = [("q73", bench_q73(path, work))]
+        if everyone:
+            entries += [(n, bench_tool(c, path, work)) for n, c in TOOLS]
+        for n, (c, e, s) in entries:
+            rows.append("| %s | %s | %d | %.1f | %.1f | %d | %.3f |" % (label, n, size, size / c / 1e6,
+                                                                      size / e / 1e6, s, s / size))
+            if label == "corpus concatenated": plot.append((n, s / size, size / c / 1e6, size / e / 1e6))
+        print(rows[-1], flush=True)
+    mem = []
+    one = os.path.join(work, "one_mb"); subprocess.run(["head", "-c", "1048576", big], stdout=open(one, "wb"), check=True)
+    for label, path in (("1 MB", one), ("100 MB", big)):
+        name = os.path.join(work, "m.dat"); shutil.copyfile(path, name)
+        c = peak_kb([Q73, name]); os.remove(name)
+        e = peak_kb([Q73, os.path.join(work, "m.Q73")]); must_match(path, name)
+        os.remove(name); os.remove(os.path.join(work, "m.Q73"))
+        mem.append("| %s | %d KB | %d KB |" % (label, c, e))
+    table = ["| input | tool | bytes | compress MB/s | expand MB/s | compressed bytes | ratio |",
+             "|---|---|---|---|---|---|---|"] + rows
+    out = "# Benchmark\n\nWhole processes, median of %d runs.\n\n%s\n\n## q73 peak memory (max RSS)\n\n" \
+          "| input | compress | expand |\n|---|---|---|\n%s\n" % (RUNS, "\n".join(table), "\n".join(mem))
+    print(out)
+    open(os.path.join(ROOT, "docs/bench.md"), "w").write(out)
+    dat = os.path.join(work, "plot.dat")
+    with open(dat, "w") as d:
+        for n, r, c, e in plot: d.write('"%s" %f %f %f\n' % (n, r, c, e))
+    script = ('set terminal png size 900,600; set output "%s"; set logscale y; set xlabel "compressed/original";'
+              'set ylabel "MB/s"; plot "%s" using 2:3:1 with labels offset 0,1 notitle, "" using 2:3 title "compress",'
+              ' "" using 2:4 title "expand"' % (os.path.join(ROOT, "docs/bench.png"), dat))
+    subprocess.run(["gnuplot", "-e", script], check=True)
+    shutil.rmtree(work)
+
+main()

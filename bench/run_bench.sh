@@ -1,0 +1,14 @@
+#!/bin/sh
+# One-command benchmark: q73 beside common compressors, table + plot in docs/.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+need=""
+for t in zstd lz4 bzip2 xz gnuplot; do command -v $t >/dev/null || need="$need $t"; done
+[ -x /usr/bin/time ] || need="$need time"
+if [ -n "$need" ]; then
+    apt-get update && apt-get install -y zstd lz4 bzip2 xz-utils gnuplot-nox time
+fi
+if [ ! -x "$root/build/app/q73" ]; then
+    cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=Release -DQ73_BUILD_TESTS=OFF && cmake --build "$root/build" -j2
+fi
+exec python3 "$root/bench/bench_runner.py" "$root" "$@"
