@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
-# UndefinedBehaviorSanitizer) in a build folder of their own, seeds them with
+# UndefinedBehaviorSanitizer) in a build folder of their own, starts them from
 # small compressed files made by the program itself, and runs each target
 # for a bounded time.  Fails when a target finds a crash or a failed check.
 #
@@ -48,12 +48,12 @@ for target in "${targets[@]}"; do
         "$here/$target/fuzz.cpp" "$here/fuzz_folder.cpp" "${libs[@]}" -o "$build/$target"
 done
 
-# Seeds: small plain files, and what the program makes of them.
-seeds="$build/seeds"
-rm -rf "$seeds"
-mkdir -p "$seeds/plain" "$seeds/compressed" "$seeds/work"
+# Starting inputs: small plain files, and what the program makes of them.
+starts="$build/starts"
+rm -rf "$starts"
+mkdir -p "$starts/plain" "$starts/compressed" "$starts/work"
 (
-    cd "$seeds/work"
+    cd "$starts/work"
     : > empty.txt
     printf 'Z' > single
     printf 'ab' > pair.txt
@@ -64,24 +64,24 @@ mkdir -p "$seeds/plain" "$seeds/compressed" "$seeds/work"
     awk 'BEGIN { for (i = 0; i < 70000; i++) printf "%c", (i < 66000 ? "x" : sprintf("%c", 97 + i % 7)) }' > run.dat
     awk 'BEGIN { srand(7); for (i = 0; i < 3000; i++) printf "%c", 65 + int(rand() * 4) }' > four.abc
     for f in *; do
-        cp "$f" "$seeds/plain/$f"
+        cp "$f" "$starts/plain/$f"
         "$q73" "$f" >/dev/null 2>&1
     done
-    mv ./*.Q73 "$seeds/compressed/"
+    mv ./*.Q73 "$starts/compressed/"
 )
-rm -rf "$seeds/work"
+rm -rf "$starts/work"
 
 status=0
 for target in "${targets[@]}"; do
     corpus="$build/corpus/$target"
     mkdir -p "$corpus"
-    if [ "$target" = expand ]; then seed_dir="$seeds/compressed"; else seed_dir="$seeds/plain"; fi
+    if [ "$target" = expand ]; then start_dir="$starts/compressed"; else start_dir="$starts/plain"; fi
     echo "== $target: $seconds s"
     # -close_fd_mask=3 silences the program's messages; libFuzzer and the
     # sanitizers keep their own channel.
     if ! (cd "$build" && ASAN_OPTIONS=detect_leaks=1 "./$target" -max_total_time="$seconds" \
             -timeout=20 -max_len=8192 -close_fd_mask=3 -print_final_stats=1 \
-            -artifact_prefix="$build/$target-" "$corpus" "$seed_dir" 2>"$build/$target.log"); then
+            -artifact_prefix="$build/$target-" "$corpus" "$start_dir" 2>"$build/$target.log"); then
         status=1
         echo "FAILED: $target found a crash or a failed check:"
         grep -E "ERROR|SUMMARY|FUZZ CHECK|Test unit written" "$build/$target.log" | head -20
