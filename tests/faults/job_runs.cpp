@@ -1,10 +1,8 @@
 #include "tests/faults/job_runs.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -46,15 +44,3 @@ static JobRun run_job(const std::string& path, void (*job)(HWND)) {
 JobRun run_compress_job(const std::string& path) { return run_job(path, compress_job); }
 JobRun run_expand_job(const std::string& path) { return run_job(path, expand_job); }
 
-std::vector<std::string> folder_entries(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) throw std::runtime_error("cannot list " + folder);
-    while (dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}

@@ -19,4 +19,3 @@ JobRun run_compress_job(const std::string& path);
 JobRun run_expand_job(const std::string& path);
 
 // The names of the files in a folder, sorted.
-std::vector<std::string> folder_entries(const std::string& folder);

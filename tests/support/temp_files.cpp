@@ -46,10 +46,12 @@ Bytes bytes_of(const std::string& text) { return Bytes(text.begin(), text.end())
 
 Bytes corpus_file(const std::string& name) { return read_file(std::string(Q73_CORPUS_DIR) + "/" + name); }
 
-std::vector<std::string> corpus_names() {
+std::vector<std::string> corpus_names() { return folder_entries(Q73_CORPUS_DIR); }
+
+std::vector<std::string> folder_entries(const std::string& folder) {
     std::vector<std::string> names;
-    DIR* dir = opendir(Q73_CORPUS_DIR);
-    if (dir == nullptr) throw std::runtime_error("no corpus at " Q73_CORPUS_DIR);
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) throw std::runtime_error("cannot list " + folder);
     while (dirent* entry = readdir(dir)) {
         std::string name = entry->d_name;
         if (name != "." && name != "..") names.push_back(name);

@@ -26,5 +26,7 @@ bool file_exists(const std::string& path);
 Bytes bytes_of(const std::string& text);
 Bytes corpus_file(const std::string& name);
 std::vector<std::string> corpus_names();
+// The names in a folder but . and .., sorted.
+std::vector<std::string> folder_entries(const std::string& folder);
 // Deterministic pseudo-random bytes.
 Bytes random_bytes(size_t count, uint32_t state);
