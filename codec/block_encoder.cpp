@@ -2,56 +2,90 @@
 
 #include "codec/bounded_code.h"
 #include "codec/job_files.h"
+#include "codec/level_writer.h"
+#include "codec/pair_quads.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
 /**** Merging ****/
+
+// One writer per level stays open for the whole block.
+static LevelWriter writers[kLevels];
 
 // rem0 and rem1 are the bytes of the earlier and the later span that the
 // symbols visited so far have not accounted for.  A symbol with n
 // occurrences must put at least n - rem1 of them into the earlier span (the
 // later one has no room for more) and at most min(rem0, n); the split value
 // is coded relative to that lower limit.
-void merge_level(int level, int side) {
+// x when `take` is not 0, else y, by a conditional move: compilers tend to
+// turn a plain selection in this loop back into a branch.
+template <typename T>
+static inline T pick(uint32_t take, T x, T y) {
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("test %1, %1\n\tcmovnz %2, %0" : "+r"(y) : "r"(take), "r"(x) : "cc");
+    return y;
+#else
+    return take ? x : y;
+#endif
+}
+
+static inline void merge_into(int level, int side, LevelWriter& writer) {
     RunNode* a = pending_lists[level][0];
     RunNode* b = pending_lists[level][1];
     int32_t rem0 = level_totals[level][0];
     int32_t rem1 = level_totals[level][1];
     level_totals[level + 1][side] = rem0 + rem1;
-    LevelStream* stream = &level_streams[level];
 
-    // Branch-light: each step takes the node with the smaller symbol, or
-    // both when they are equal, by selection rather than by branching.
+    // Branch-free: each step takes the node with the smaller symbol, or both
+    // when they are equal, by masks rather than by branches; merges of
+    // short lists are too irregular for branches to be guessed well.
+    LevelWriter w = writer;
+    RunNode* free_tail = node_pool.free_tail;
     RunNode head;
     RunNode* last = &head;
-    BitWriter writer = begin_writing(stream);
     while (a != nullptr && b != nullptr) {
-        unsigned sa = a->symbol;
-        unsigned sb = b->symbol;
-        bool take_a = sa <= sb;
-        bool take_b = sb <= sa;
-        int32_t c0 = take_a ? a->count : 0;
-        int32_t n = c0 + (take_b ? b->count : 0);
-        int32_t low = rem1 < n ? n - rem1 : 0;
-        int32_t high = rem0 < n ? rem0 : n;
-        put_bounded_unchecked(writer, c0 - low, high - low);
+        uint32_t sa = a->symbol;
+        uint32_t sb = b->symbol;
+        uint32_t take_a = sa <= sb;
+        uint32_t take_b = sb <= sa;
+        int32_t c0 = pick(take_a, a->count, 0);
+        int32_t n = c0 + pick(take_b, b->count, 0);
+        int32_t over = n - rem1;
+        int32_t low = over & ~(over >> 31);       // max(n - rem1, 0)
+        int32_t room = rem0 - n;
+        int32_t high = n + (room & (room >> 31));  // min(rem0, n)
+        write_bounded(w, c0 - low, high - low);
         rem0 -= c0;
         rem1 -= n - c0;
 
-        RunNode* kept = take_a ? a : b;
+        RunNode* kept = pick(take_a, a, b);
         kept->count = n;
         last->next = kept;
         last = kept;
-        if (take_a && take_b) give_back_node(b);  // b->next stays intact
-        a = take_a ? a->next : a;
-        b = take_b ? b->next : b;
+        // A shared symbol gives b back; b->next stays intact.  The tail's
+        // link is written every time but only kept when b really joins the
+        // free list: the head never reaches the tail, so a link that is
+        // overwritten before the next give-back is never followed.
+        free_tail->next = b;
+        free_tail = pick(take_a & take_b, b, free_tail);
+        RunNode* a_next = a->next;
+        RunNode* b_next = b->next;
+        a = pick(take_a, a_next, a);
+        b = pick(take_b, b_next, b);
     }
-    end_writing(stream, writer);
+    writer = w;
+    node_pool.free_tail = free_tail;
     // One span is full: every remaining symbol has the bound 0.
     last->next = a != nullptr ? a : b;
     pending_lists[level + 1][side] = head.next;
     pending_lists[level][0] = nullptr;
     pending_lists[level][1] = nullptr;
+}
+
+void merge_level(int level, int side) {
+    LevelWriter writer = open_writer(&level_streams[level]);
+    merge_into(level, side, writer);
+    close_writer(&level_streams[level], writer);
 }
 
 /**** Root stream ****/
@@ -78,40 +112,72 @@ void write_root_list(int32_t n) {
 
 /**** Pairs and the carry ****/
 
+RunNode* leaf_list(unsigned x, unsigned y) {
+    RunNode* first = take_node();
+    if (x == y) {
+        first->symbol = static_cast<uint16_t>(x);
+        first->count = 2;
+        first->next = nullptr;
+        return first;
+    }
+    RunNode* second = take_node();
+    first->symbol = static_cast<uint16_t>(x < y ? x : y);
+    first->count = 1;
+    first->next = second;
+    second->symbol = static_cast<uint16_t>(x < y ? y : x);
+    second->count = 1;
+    second->next = nullptr;
+    return first;
+}
+
+// Pairs 2g and 2g + 1 together with their level-1 merge, from the table:
+// the order bits, the split values and the 4-byte list at level 2.
+static inline RunNode* quad_list(const uint8_t* q) {
+    const QuadEntry& e = quad_table[quad_index(q)];
+    write_bits(writers[0], e.order_bits, e.order_count);
+    write_bits(writers[1], e.split_bits, e.split_count);
+    RunNode* first = take_node();
+    RunNode* last = first;
+    first->symbol = q[e.source[0]];
+    first->count = e.count[0];
+    for (int k = 1; k < e.runs; ++k) {
+        RunNode* node = take_node();
+        node->symbol = q[e.source[k]];
+        node->count = e.count[k];
+        last->next = node;
+        last = node;
+    }
+    last->next = nullptr;
+    return first;
+}
+
 void encode_block(const uint8_t* chunk, int32_t n) {
     reset_node_pool();
     reset_pending_lists();
     level_totals[1][0] = 2;
     level_totals[1][1] = 2;
-    LevelStream* order = &level_streams[0];
+    level_totals[2][0] = 4;
+    level_totals[2][1] = 4;
+    for (int level = 0; level < kRootStream; ++level) writers[level] = open_writer(&level_streams[level]);
 
-    int32_t pairs = n / 2;
-    for (int32_t d = 0; d < pairs; ++d) {
-        unsigned x = chunk[2 * d];
-        unsigned y = chunk[2 * d + 1];
-        RunNode* first = take_node();
-        if (x == y) {
-            first->symbol = static_cast<uint16_t>(x);
-            first->count = 2;
-            first->next = nullptr;
-        } else {
-            RunNode* second = take_node();
-            first->symbol = static_cast<uint16_t>(x < y ? x : y);
-            first->count = 1;
-            first->next = second;
-            second->symbol = static_cast<uint16_t>(x < y ? y : x);
-            second->count = 1;
-            second->next = nullptr;
-            put_bit(order, x < y);
-        }
-        pending_lists[1][d & 1] = first;
-        for (int k = 1; (d >> (k - 1)) & 1; ++k) merge_level(k, (d >> k) & 1);
+    // Pairs d = 2g and 2g + 1 end with the level-1 merge into slot g & 1 of
+    // level 2; the carries above follow the bits of g as a counter.
+    int32_t quads = n / 4;
+    for (int32_t g = 0; g < quads; ++g) {
+        pending_lists[2][g & 1] = quad_list(chunk + 4 * g);
+        for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
+    }
+    if (n & 2) {  // an odd number of pairs: the last one waits at level 1
+        unsigned x = chunk[n - 2];
+        unsigned y = chunk[n - 1];
+        pending_lists[1][0] = leaf_list(x, y);
+        if (x != y) write_bits(writers[0], x < y, 1);
     }
 
     // Closing pass: a short block leaves lists of unequal spans behind.
     for (int level = 1; level <= 19; ++level) {
         if (pending_lists[level][1] != nullptr) {
-            merge_level(level, pending_lists[level + 1][0] != nullptr ? 1 : 0);
+            merge_into(level, pending_lists[level + 1][0] != nullptr ? 1 : 0, writers[level]);
         } else if (pending_lists[level][0] != nullptr) {
             int side = pending_lists[level + 1][0] != nullptr ? 1 : 0;
             pending_lists[level + 1][side] = pending_lists[level][0];
@@ -119,6 +185,7 @@ void encode_block(const uint8_t* chunk, int32_t n) {
             pending_lists[level][0] = nullptr;
         }
     }
+    for (int level = 0; level < kRootStream; ++level) close_writer(&level_streams[level], writers[level]);
     write_root_list(n);
 }
 
