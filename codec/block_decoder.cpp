@@ -132,18 +132,28 @@ CodecStatus decode_block(InputStream input[20], int32_t n) {
     int32_t p = 0;
     int depth = top;
     for (;;) {
-        for (; depth < 19; ++depth) {
+        for (; depth < 18; ++depth) {
             if (!split_list(depth, &input[depth + 1])) return CodecStatus::damaged;
         }
-        RunNode* first = pending_lists[19][0];
-        RunNode* second = pending_lists[19][1];
-        block_buffer[p] = static_cast<uint8_t>(first->symbol);
-        block_buffer[p + 1] = static_cast<uint8_t>(second->symbol);
+        // A list of two bytes is written out directly instead of being split
+        // into two one-byte lists: one run of count 2 is both bytes, two runs
+        // of count 1 take the order bit, 1 when the smaller byte comes first.
+        RunNode* node = pending_lists[18][0];
+        pending_lists[18][0] = nullptr;
+        if (node->count == 2) {
+            block_buffer[p] = static_cast<uint8_t>(node->symbol);
+            block_buffer[p + 1] = static_cast<uint8_t>(node->symbol);
+            give_back_node(node);
+        } else {
+            RunNode* other = node->next;
+            if (other == nullptr) return CodecStatus::damaged;
+            int smaller_first = get_bounded(&input[19], 1);
+            block_buffer[p] = static_cast<uint8_t>(smaller_first ? node->symbol : other->symbol);
+            block_buffer[p + 1] = static_cast<uint8_t>(smaller_first ? other->symbol : node->symbol);
+            give_back_node(node);
+            give_back_node(other);
+        }
         p += 2;
-        give_back_node(first);
-        give_back_node(second);
-        pending_lists[19][0] = nullptr;
-        pending_lists[19][1] = nullptr;
         if (p >= n) break;
 
         // Climb to the nearest later half that waits.
