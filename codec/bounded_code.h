@@ -10,8 +10,8 @@
 // the bit length of m and h = 2^(B-1).  Bits 0 to B-2 of v are always
 // written; bit B-1 only when (v mod h) <= m - h.  So a code is the value's
 // low B-1 or B bits, least significant first, and both sides move all of
-// them at once.  The writer gathers codes in an accumulator (BitWriter,
-// below); the reader takes a 32-bit big-endian window at its current bit
+// them at once.  The writer gathers codes in an accumulator (LevelWriter,
+// in level_writer.h); the reader takes a 32-bit big-endian window at its current bit
 // and reverses it, so that the first bit in stream order becomes the
 // value's bit 0.  A code has at most 20 bits and starts at most 7 bits into
 // a byte, so it always fits the window.
@@ -27,6 +27,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/level_writer.h"
 #include "codec/working_state.h"
 
 constexpr int32_t kInputPadding = 4;
@@ -39,8 +40,6 @@ struct InputStream {
 };
 
 /**** Bit helpers ****/
-
-extern const uint8_t kReversedByte[256];
 
 inline uint32_t reverse_bits(uint32_t x) {
     return static_cast<uint32_t>(kReversedByte[x & 0xFF]) << 24 |
@@ -56,68 +55,12 @@ inline int bit_length(uint32_t m) { return 32 - __builtin_clz(m); }
 
 /**** Writing ****/
 
-// A writer for a run of codes into one LevelStream.  Codes are gathered in
-// a 64-bit accumulator in the order they are written, the first bit in bit
-// 0, and leave it 32 bits at a time; each byte is then bit-reversed, which
-// turns that order into the stream's most-significant-first order.  The
-// stream's partly written byte is taken into the accumulator at the start
-// and written back whole at the end, so the stream's fields are right again
-// after end_writing.
-struct BitWriter {
-    uint8_t* position;
-    uint64_t bits;
-    int count;
-};
-
-inline BitWriter begin_writing(const LevelStream* stream) {
-    int used = used_bits_of(stream->mask);
-    return BitWriter{stream->position, used ? kReversedByte[*stream->position] : 0u, used};
-}
-
-// Appends the low `count` bits of v (0 to 25), least significant first.
-inline void put_bits(BitWriter& w, uint32_t v, int count) {
-    w.bits |= static_cast<uint64_t>(v) << w.count;
-    w.count += count;
-    if (w.count >= 32) {
-        w.position[0] = kReversedByte[w.bits & 0xFF];
-        w.position[1] = kReversedByte[(w.bits >> 8) & 0xFF];
-        w.position[2] = kReversedByte[(w.bits >> 16) & 0xFF];
-        w.position[3] = kReversedByte[(w.bits >> 24) & 0xFF];
-        w.position += 4;
-        w.bits >>= 32;
-        w.count -= 32;
-    }
-}
-
-inline void end_writing(LevelStream* stream, BitWriter w) {
-    for (int k = 0; k < (w.count + 7) >> 3; ++k) {
-        w.position[k] = kReversedByte[(w.bits >> (8 * k)) & 0xFF];
-    }
-    stream->position = w.position + (w.count >> 3);
-    stream->mask = static_cast<uint8_t>(kFreshMask >> (w.count & 7));
-}
-
-inline void put_bits(LevelStream* stream, uint32_t v, int count) {
-    BitWriter w = begin_writing(stream);
-    put_bits(w, v, count);
-    end_writing(stream, w);
-}
-
-// For 0 <= v <= m.  A bound of 0 comes out as a code of no bits without a
-// test of its own: its bit length is taken as 1, and 0 <= m - h fails.
-inline void put_bounded_unchecked(BitWriter& writer, int32_t v, int32_t m) {
-    int b = bit_length(static_cast<uint32_t>(m) | 1u);
-    int32_t h = 1 << (b - 1);
-    int count = (v & (h - 1)) <= m - h ? b : b - 1;
-    put_bits(writer, static_cast<uint32_t>(v) & ((1u << count) - 1), count);
-}
-
 // The caller guarantees v <= m.  Nothing is written when m < 1.
 inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
     if (m < 1) return;
-    BitWriter writer = begin_writing(stream);
-    put_bounded_unchecked(writer, v, m);
-    end_writing(stream, writer);
+    LevelWriter writer = open_writer(stream);
+    write_bounded(writer, v, m);
+    close_writer(stream, writer);
 }
 
 /**** Reading ****/
