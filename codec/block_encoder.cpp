@@ -4,6 +4,7 @@
 #include "codec/job_files.h"
 #include "codec/level_writer.h"
 #include "codec/pair_quads.h"
+#include "codec/pick.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
@@ -17,18 +18,6 @@ static LevelWriter writers[kLevels];
 // occurrences must put at least n - rem1 of them into the earlier span (the
 // later one has no room for more) and at most min(rem0, n); the split value
 // is coded relative to that lower limit.
-// x when `take` is not 0, else y, by a conditional move: compilers tend to
-// turn a plain selection in this loop back into a branch.
-template <typename T>
-static inline T pick(uint32_t take, T x, T y) {
-#if defined(__x86_64__) || defined(__i386__)
-    __asm__("test %1, %1\n\tcmovnz %2, %0" : "+r"(y) : "r"(take), "r"(x) : "cc");
-    return y;
-#else
-    return take ? x : y;
-#endif
-}
-
 static inline void merge_into(int level, int side, LevelWriter& writer) {
     RunNode* a = pending_lists[level][0];
     RunNode* b = pending_lists[level][1];

@@ -11,17 +11,15 @@
 // written; bit B-1 only when (v mod h) <= m - h.  So a code is the value's
 // low B-1 or B bits, least significant first, and both sides move all of
 // them at once.  The writer gathers codes in an accumulator (LevelWriter,
-// in level_writer.h); the reader takes a 32-bit big-endian window at its current bit
-// and reverses it, so that the first bit in stream order becomes the
-// value's bit 0.  A code has at most 20 bits and starts at most 7 bits into
-// a byte, so it always fits the window.
+// in level_writer.h).  The reader turns a record's bytes around once when it
+// is opened, so that the first bit of each byte in stream order is its bit
+// 0; from then on a code is simply the low bits of the reader's bit buffer.
 //
 // Reading is guarded: an input stream never yields bits from beyond its
-// length.  A read that would start past the end returns 0 and leaves the
-// stream marked as overrun (position beyond length), which the decoder
-// checks once per block.  Buffers carry kInputPadding zero bytes behind the
-// data so that the window of a value begun inside the data stays inside
-// the buffer.
+// length.  Buffers carry kInputPadding zero bytes behind the data and the
+// reader's loads never start past the data, so bits past the end read as 0;
+// a reader that took any of them is overrun, which the decoder checks once
+// per block.
 #pragma once
 
 #include <cstdint>
@@ -30,28 +28,20 @@
 #include "codec/level_writer.h"
 #include "codec/working_state.h"
 
-constexpr int32_t kInputPadding = 4;
+constexpr int32_t kInputPadding = 8;
 
+// `bits` holds the upcoming bits, the next one in bit 0, and `avail` of them
+// are valid.  Each read first tops the buffer up to at least 56 valid bits
+// with one unaligned 8-byte load at `next`, the first byte not yet loaded
+// whole; the bits above `avail` that such a load also brings are loaded again
+// onto themselves by the next one.
 struct InputStream {
-    const uint8_t* buffer;
-    int32_t position;
-    uint8_t mask;
-    int32_t length;  // data bytes; the buffer holds kInputPadding more
+    const uint8_t* data;  // turned bytes; kInputPadding zero bytes follow them
+    int32_t length;       // data bytes
+    int32_t next;
+    uint64_t bits;
+    int avail;
 };
-
-/**** Bit helpers ****/
-
-inline uint32_t reverse_bits(uint32_t x) {
-    return static_cast<uint32_t>(kReversedByte[x & 0xFF]) << 24 |
-           static_cast<uint32_t>(kReversedByte[(x >> 8) & 0xFF]) << 16 |
-           static_cast<uint32_t>(kReversedByte[(x >> 16) & 0xFF]) << 8 |
-           static_cast<uint32_t>(kReversedByte[x >> 24]);
-}
-
-// Bits already used in the current byte, 0 to 7, from its mask.
-inline int used_bits_of(uint8_t mask) { return __builtin_clz(mask) - 24; }
-
-inline int bit_length(uint32_t m) { return 32 - __builtin_clz(m); }
 
 /**** Writing ****/
 
@@ -65,43 +55,52 @@ inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
 
 /**** Reading ****/
 
+// Opens a reader on `length` bytes of a stream as the writer left them,
+// turning them around in place.  kInputPadding zero bytes must follow them.
+inline InputStream open_input(uint8_t* data, int32_t length) {
+    for (int32_t k = 0; k < length; ++k) data[k] = kReversedByte[data[k]];
+    return InputStream{data, length, 0, 0, 0};
+}
+
+inline void top_up(InputStream* stream) {
+    int32_t at = stream->next < stream->length ? stream->next : stream->length;
+    uint64_t word;
+    std::memcpy(&word, stream->data + at, 8);  // little-endian targets only
+    stream->bits |= word << stream->avail;
+    stream->next += (63 - stream->avail) >> 3;
+    stream->avail |= 56;
+}
+
 inline int read_bit(InputStream* stream) {
-    int bit = (stream->buffer[stream->position] & stream->mask) != 0;
-    stream->mask >>= 1;
-    if (stream->mask == 0) {
-        stream->mask = kFreshMask;
-        ++stream->position;
-    }
+    top_up(stream);
+    int bit = static_cast<int>(stream->bits & 1);
+    stream->bits >>= 1;
+    stream->avail -= 1;
     return bit;
 }
 
-// Reads the code under m.  Nothing is read and 0 is returned when m < 1.
+// Reads the code under m.  Nothing is read and 0 is returned when m < 1,
+// without a branch: a bound of 0 gives a code of no bits, as in
+// write_bounded.
 inline int32_t get_bounded(InputStream* stream, int32_t m) {
-    if (m < 1) return 0;
-    if (stream->position >= stream->length) {
-        stream->position = stream->length + 1;
-        return 0;
-    }
-    int used = used_bits_of(stream->mask);
-    uint32_t window;
-    std::memcpy(&window, stream->buffer + stream->position, 4);
-    window = __builtin_bswap32(window) << used;
-    int b = bit_length(static_cast<uint32_t>(m));
-    int32_t h = 1 << (b - 1);
-    int32_t v = static_cast<int32_t>(reverse_bits(window) & ((1u << b) - 1));
-    int count = b;
-    if ((v & (h - 1)) > m - h) {
-        v &= h - 1;
-        count = b - 1;
-    }
-    int end = used + count;
-    stream->position += end >> 3;
-    stream->mask = static_cast<uint8_t>(kFreshMask >> (end & 7));
-    return v;
+    top_up(stream);
+    uint32_t bound = m > 0 ? static_cast<uint32_t>(m) : 0u;
+    int top = 31 - __builtin_clz(bound | 1u);  // bit length - 1
+    uint32_t h = 1u << top;
+    uint32_t v = static_cast<uint32_t>(stream->bits) & (2 * h - 1);
+    uint32_t short_bits = v & (h - 1);
+    int long_code = short_bits + h <= bound;
+    int count = top + long_code;
+    stream->bits >>= count;
+    stream->avail -= count;
+    return static_cast<int32_t>(long_code ? v : short_bits);
+}
+
+inline int64_t bits_read(const InputStream* stream) {
+    return 8 * static_cast<int64_t>(stream->next) - stream->avail;
 }
 
 // True when the reader took bits that the record does not hold.
 inline bool overran(const InputStream* stream) {
-    return stream->position > stream->length ||
-           (stream->position == stream->length && stream->mask != kFreshMask);
+    return bits_read(stream) > 8 * static_cast<int64_t>(stream->length);
 }

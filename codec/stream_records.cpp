@@ -52,7 +52,7 @@ static bool read_all(void* data, int32_t length) {
 
 CodecStatus read_block_records(int32_t n, InputStream input[20]) {
     int r = record_count(n);
-    for (int depth = 0; depth < 20; ++depth) input[depth] = InputStream{nullptr, 0, kFreshMask, 0};
+    for (int depth = 0; depth < 20; ++depth) input[depth] = InputStream{nullptr, 0, 0, 0, 0};
     for (int depth = 20 - r; depth < 20; ++depth) {
         uint8_t head[4];
         if (!read_all(head, 4)) return CodecStatus::damaged;
@@ -60,15 +60,16 @@ CodecStatus read_block_records(int32_t n, InputStream input[20]) {
         if (length > static_cast<uint32_t>(kMaxRecordLength)) return CodecStatus::damaged;
         uint8_t* data = static_cast<uint8_t*>(std::calloc(length + kInputPadding, 1));
         if (data == nullptr) return CodecStatus::no_memory;
-        input[depth] = InputStream{data, 0, kFreshMask, static_cast<int32_t>(length)};
+        input[depth] = InputStream{data, 0, 0, 0, 0};
         if (!read_all(data, static_cast<int32_t>(length))) return CodecStatus::damaged;
+        input[depth] = open_input(data, static_cast<int32_t>(length));
     }
     return CodecStatus::ok;
 }
 
 void free_block_records(InputStream input[20]) {
     for (int depth = 0; depth < 20; ++depth) {
-        std::free(const_cast<uint8_t*>(input[depth].buffer));
-        input[depth].buffer = nullptr;
+        std::free(const_cast<uint8_t*>(input[depth].data));
+        input[depth].data = nullptr;
     }
 }

@@ -24,9 +24,9 @@ int record_count(int32_t n);
 CodecStatus write_block_records(int32_t n);
 
 // Reads the R records of a block of n bytes into input[L .. 19], where
-// L = 20 - R is the block's top depth.  Each buffer is zero-filled, holds
-// kInputPadding bytes behind the data, and must be given back with
-// free_block_records.
+// L = 20 - R is the block's top depth.  Each buffer holds kInputPadding
+// zero bytes behind the data, is opened for reading with open_input, and
+// must be given back with free_block_records.
 CodecStatus read_block_records(int32_t n, InputStream input[20]);
 void free_block_records(InputStream input[20]);
 

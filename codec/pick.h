@@ -1,0 +1,19 @@
+// Selection by a conditional move.
+//
+// The merge and split loops choose between nodes and counts on conditions
+// that follow the data and are too irregular for branches to be guessed
+// well; compilers tend to turn a plain selection there back into a branch.
+#pragma once
+
+#include <cstdint>
+
+// x when `take` is not 0, else y.
+template <typename T>
+static inline T pick(uint32_t take, T x, T y) {
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("test %1, %1\n\tcmovnz %2, %0" : "+r"(y) : "r"(take), "r"(x) : "cc");
+    return y;
+#else
+    return take ? x : y;
+#endif
+}
