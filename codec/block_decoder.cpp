@@ -4,6 +4,7 @@
 
 #include "codec/job_files.h"
 #include "codec/pick.h"
+#include "codec/small_spans.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
@@ -59,6 +60,11 @@ bool read_root_list(InputStream* root, int depth, int32_t n) {
 // link written into the half that got nothing is overwritten later, by the
 // next node it gets or when the walk ends.  The free list never runs dry:
 // a decoder holds at most two lists of at most 256 runs per depth.
+//
+// Most steps have room for the whole run on both sides, so that low is 0
+// and the bound is the run's count; testing for that, rather than computing
+// the bound from both remainders, keeps the remainders off the chain from
+// one code to the next.
 static bool split_list(int depth, InputStream* stream) {
     // The stream is read through a local copy, which the compiler can keep
     // in registers across the node stores of the walk.
@@ -83,11 +89,14 @@ static bool split_list(int depth, InputStream* stream) {
             return false;
         }
         int32_t q = node->count;
-        int32_t over = q - rem1;
-        int32_t low = over & ~(over >> 31);       // max(q - rem1, 0)
-        int32_t room = rem0 - q;
-        int32_t high = q + (room & (room >> 31));  // min(rem0, q)
-        int32_t a = low + get_bounded(&local, high - low);
+        int32_t low = 0;
+        int32_t bound = q;
+        if (__builtin_expect(q > rem0 || q > rem1, 0)) {
+            low = q > rem1 ? q - rem1 : 0;
+            bound = (q < rem0 ? q : rem0) - low;
+        }
+        if (local.avail < 20) top_up(&local);
+        int32_t a = low + static_cast<int32_t>(take_bounded(&local, static_cast<uint32_t>(bound)));
         int32_t b = q - a;
         RunNode* next = node->next;
 
@@ -122,129 +131,20 @@ static bool split_list(int depth, InputStream* stream) {
     return true;
 }
 
-// The depth at which a list of t bytes describes its span whole: the top
-// depth of a block of t bytes.
-static int top_depth_of(int32_t t) {
-    // 20 - record_count(t) for t >= 2, without the doubling loop: the climb
-    // asks once per list it takes up.
-    return 19 - (32 - __builtin_clz(static_cast<uint32_t>(t - 1)));
-}
-
-/**** Lists of two and four bytes ****/
-
-// Writes a 2-byte list whose runs are symbols[i0] and symbols[i1], i0 <= i1
-// (equal for one run of count 2).  Two runs take the order bit, 1 when the
-// smaller byte comes first; one run takes none, since its bound is 0.
-static inline void put_pair(uint8_t* out, const uint8_t* symbols, unsigned i0, unsigned i1,
-                            InputStream* orders) {
-    uint32_t smaller_first = static_cast<uint32_t>(get_bounded(orders, i0 != i1));
-    out[0] = symbols[pick(smaller_first, i0, i1)];
-    out[1] = symbols[pick(smaller_first, i1, i0)];
-}
-
-// How a 4-byte list splits into its two pairs depends only on its counts
-// and on the next few bits of the split stream.  The counts are named by
-// their shape, one bit for every place before the end where a run ends;
-// for every shape and every value of the next kQuadPeekBits bits the table
-// holds the bits the split takes and which runs make up each pair.  It is
-// filled by running split_list on stand-in lists whose symbols are their
-// run numbers.
-constexpr int kQuadPeekBits = 4;
-
-struct QuadSplit {
-    uint8_t bits;
-    uint8_t early[2];  // run numbers, ascending
-    uint8_t late[2];
-};
-
-static QuadSplit quad_splits[8][1 << kQuadPeekBits];
-
-static void set_spans() {
-    for (int depth = 0; depth < 20; ++depth) level_totals[depth][2] = kBlockSize >> depth;
-}
-
-static void read_pair_runs(const RunNode* list, uint8_t runs[2]) {
-    runs[0] = static_cast<uint8_t>(list->symbol);
-    runs[1] = static_cast<uint8_t>(list->count == 2 ? list->symbol : list->next->symbol);
-}
-
-static bool build_quad_splits() {
-    set_spans();
-    for (unsigned shape = 0; shape < 8; ++shape) {
-        for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
-            reset_node_pool();
-            reset_pending_lists();
-            RunNode head;
-            RunNode* last = &head;
-            int start = 0;
-            for (int end = 1, run = 0; end <= 4; ++end) {
-                if (end < 4 && (shape >> (end - 1) & 1) == 0) continue;
-                RunNode* node = take_node();
-                node->symbol = static_cast<uint16_t>(run++);
-                node->count = end - start;
-                last->next = node;
-                last = node;
-                start = end;
-            }
-            last->next = nullptr;
-            pending_lists[17][0] = head.next;
-            level_totals[17][0] = 4;
-            uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
-            InputStream in = open_input(bits, 1);
-            split_list(17, &in);
-            if (bits_read(&in) > kQuadPeekBits) return false;
-            QuadSplit& entry = quad_splits[shape][peek];
-            entry.bits = static_cast<uint8_t>(bits_read(&in));
-            read_pair_runs(pending_lists[18][0], entry.early);
-            read_pair_runs(pending_lists[18][1], entry.late);
-        }
+// Copies the list at `depth` into `small` and gives its nodes back.
+static void take_small_list(int depth, SmallList& small) {
+    RunNode* list = pending_lists[depth][0];
+    pending_lists[depth][0] = nullptr;
+    RunNode* last = list;
+    int k = 0;
+    for (RunNode* node = list; node != nullptr && k < kSmallRuns; node = node->next, ++k) {
+        small.symbol[k] = static_cast<uint8_t>(node->symbol);
+        small.count[k] = static_cast<uint16_t>(node->count);
+        last = node;
     }
-    reset_node_pool();
-    reset_pending_lists();
-    return true;
-}
-
-static const bool quad_splits_built = build_quad_splits();
-
-// Writes the 4-byte list at depth 17 out as its two pairs and gives its
-// nodes back.
-static bool put_quad(uint8_t* out, InputStream* splits, InputStream* orders) {
-    RunNode* list = pending_lists[17][0];
-    pending_lists[17][0] = nullptr;
-    uint8_t symbols[4];
-    unsigned shape = 0;
-    int32_t sum = 0;
-    RunNode* node = list;
-    for (int k = 0;; ++k) {
-        if (node == nullptr) return false;  // only a damaged root list gets here
-        symbols[k] = static_cast<uint8_t>(node->symbol);
-        sum += node->count;
-        if (sum >= 4) break;
-        shape |= 1u << (sum - 1);
-        node = node->next;
-    }
-    top_up(splits);
-    const QuadSplit& entry = quad_splits[shape][splits->bits & ((1u << kQuadPeekBits) - 1)];
-    splits->bits >>= entry.bits;
-    splits->avail -= entry.bits;
-    put_pair(out, symbols, entry.early[0], entry.early[1], orders);
-    put_pair(out + 2, symbols, entry.late[0], entry.late[1], orders);
-    node_pool.free_tail->next = list;
-    node_pool.free_tail = node;
-    return true;
-}
-
-// Writes the 2-byte list at depth 18 out and gives its nodes back.
-static bool put_pair_list(uint8_t* out, InputStream* orders) {
-    RunNode* list = pending_lists[18][0];
-    pending_lists[18][0] = nullptr;
-    RunNode* last = list->count == 2 ? list : list->next;
-    if (last == nullptr) return false;
-    uint8_t symbols[2] = {static_cast<uint8_t>(list->symbol), static_cast<uint8_t>(last->symbol)};
-    put_pair(out, symbols, 0, list == last ? 0 : 1, orders);
+    small.runs = k;
     node_pool.free_tail->next = list;
     node_pool.free_tail = last;
-    return true;
 }
 
 /**** Blocks ****/
@@ -267,27 +167,21 @@ CodecStatus decode_block(InputStream input[20], int32_t n) {
     for (;;) {
         for (;;) {
             RunNode* list = pending_lists[depth][0];
-            if (list->next == nullptr || depth >= 17) {
+            int32_t t = level_totals[depth][0];
+            if (list->next == nullptr || depth >= kSmallDepth) {
                 // The lists cover the block in order, so a span never runs
                 // past its end; the test only guards the writes below.
-                if (level_totals[depth][0] > n - p) return CodecStatus::damaged;
-            }
-            if (list->next == nullptr) {
-                int32_t t = level_totals[depth][0];
-                std::memset(block_buffer + p, list->symbol, static_cast<size_t>(t));
+                if (t > n - p) return CodecStatus::damaged;
+                if (list->next == nullptr) {
+                    std::memset(block_buffer + p, list->symbol, static_cast<size_t>(t));
+                    pending_lists[depth][0] = nullptr;
+                    give_back_node(list);
+                } else {
+                    SmallList small;
+                    take_small_list(depth, small);
+                    decode_small_span(depth, small, t, input, block_buffer + p);
+                }
                 p += t;
-                pending_lists[depth][0] = nullptr;
-                give_back_node(list);
-                break;
-            }
-            if (depth == 17) {
-                if (!put_quad(block_buffer + p, &input[18], &input[19])) return CodecStatus::damaged;
-                p += 4;
-                break;
-            }
-            if (depth == 18) {
-                if (!put_pair_list(block_buffer + p, &input[19])) return CodecStatus::damaged;
-                p += 2;
                 break;
             }
             if (!split_list(depth, &input[depth + 1])) return CodecStatus::damaged;
@@ -316,8 +210,7 @@ CodecStatus decode_block(InputStream input[20], int32_t n) {
 }
 
 CodecStatus expand_blocks(int32_t size) {
-    set_spans();
-    if (!quad_splits_built) return CodecStatus::damaged;
+    for (int depth = 0; depth < 20; ++depth) level_totals[depth][2] = kBlockSize >> depth;
     if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
     InputStream input[20];
     while (size > 0) {

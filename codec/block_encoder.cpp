@@ -121,8 +121,8 @@ RunNode* leaf_list(unsigned x, unsigned y) {
 
 // Pairs 2g and 2g + 1 together with their level-1 merge, from the table:
 // the order bits, the split values and the 4-byte list at level 2.
-static inline RunNode* quad_list(const uint8_t* q) {
-    const QuadEntry& e = quad_table[quad_index(q)];
+static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
+    const QuadEntry& e = table[quad_index(q)];
     write_bits(writers[0], e.order_bits, e.order_count);
     write_bits(writers[1], e.split_bits, e.split_count);
     RunNode* first = take_node();
@@ -141,6 +141,7 @@ static inline RunNode* quad_list(const uint8_t* q) {
 }
 
 void encode_block(const uint8_t* chunk, int32_t n) {
+    const QuadEntry* table = quad_entries();
     reset_node_pool();
     reset_pending_lists();
     level_totals[1][0] = 2;
@@ -153,7 +154,7 @@ void encode_block(const uint8_t* chunk, int32_t n) {
     // level 2; the carries above follow the bits of g as a counter.
     int32_t quads = n / 4;
     for (int32_t g = 0; g < quads; ++g) {
-        pending_lists[2][g & 1] = quad_list(chunk + 4 * g);
+        pending_lists[2][g & 1] = quad_list(table, chunk + 4 * g);
         for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
     }
     if (n & 2) {  // an odd number of pairs: the last one waits at level 1

@@ -79,21 +79,24 @@ inline int read_bit(InputStream* stream) {
     return bit;
 }
 
-// Reads the code under m.  Nothing is read and 0 is returned when m < 1,
-// without a branch: a bound of 0 gives a code of no bits, as in
-// write_bounded.
-inline int32_t get_bounded(InputStream* stream, int32_t m) {
-    top_up(stream);
-    uint32_t bound = m > 0 ? static_cast<uint32_t>(m) : 0u;
-    int top = 31 - __builtin_clz(bound | 1u);  // bit length - 1
+// Takes the code under m, 0 <= m <= 2^19, from bits topped up before: a
+// bound of 0 gives a code of no bits, as in write_bounded.
+inline uint32_t take_bounded(InputStream* stream, uint32_t m) {
+    int top = 31 - __builtin_clz(m | 1u);  // bit length - 1
     uint32_t h = 1u << top;
     uint32_t v = static_cast<uint32_t>(stream->bits) & (2 * h - 1);
     uint32_t short_bits = v & (h - 1);
-    int long_code = short_bits + h <= bound;
+    int long_code = short_bits + h <= m;
     int count = top + long_code;
     stream->bits >>= count;
     stream->avail -= count;
-    return static_cast<int32_t>(long_code ? v : short_bits);
+    return long_code ? v : short_bits;
+}
+
+// Reads the code under m.  Nothing is read and 0 is returned when m < 1.
+inline int32_t get_bounded(InputStream* stream, int32_t m) {
+    top_up(stream);
+    return static_cast<int32_t>(take_bounded(stream, m > 0 ? static_cast<uint32_t>(m) : 0u));
 }
 
 inline int64_t bits_read(const InputStream* stream) {

@@ -56,16 +56,13 @@ struct QuadTable {
                             static_cast<uint8_t>((k >> 4) & 3), static_cast<uint8_t>(k >> 6)};
             entries[quad_index(q)] = entry_for(q);
         }
-        reset_node_pool();
         reset_pending_lists();
     }
 };
 
-const QuadTable& built_table() {
-    static const QuadTable table;
-    return table;
-}
-
 }  // namespace
 
-const QuadEntry* const quad_table = built_table().entries;
+const QuadEntry* quad_entries() {
+    static const QuadTable table;
+    return table.entries;
+}

@@ -22,7 +22,10 @@ struct QuadEntry {
 };
 
 constexpr int kQuadPatterns = 729;
-extern const QuadEntry* const quad_table;
+
+// The table, built on first use through the codec's own state: the first
+// call leaves the node pool used, so it comes before a block resets it.
+const QuadEntry* quad_entries();
 
 // 0, 1 or 2 for x < y, x == y, x > y.
 inline unsigned compare3(unsigned x, unsigned y) { return (x >= y) + (x > y); }

@@ -1,0 +1,206 @@
+#include "codec/small_spans.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "codec/pick.h"
+
+/**** Splitting ****/
+
+// The code of every value under every bound up to 32, by the bound and the
+// next 6 bits of the stream: the value in the low byte, the code's length
+// in the high byte.  Filled by reading every pattern with take_bounded.
+constexpr int kTabledBound = 32;
+static uint16_t tabled_codes[kTabledBound + 1][64];
+
+static bool build_tabled_codes() {
+    for (uint32_t m = 0; m <= kTabledBound; ++m) {
+        for (uint32_t pattern = 0; pattern < 64; ++pattern) {
+            InputStream in{nullptr, 0, 0, pattern, 63};
+            uint32_t v = take_bounded(&in, m);
+            tabled_codes[m][pattern] = static_cast<uint16_t>(v | (63 - in.avail) << 8);
+        }
+    }
+    return true;
+}
+
+static const bool tabled_codes_built = build_tabled_codes();
+
+// The same walk as the pool decoder's split: rem0 and rem1 are what the
+// earlier and the later half still need, low and low + bound the least and
+// the most of the run's count that can go to the earlier half.  Most steps
+// have room for the whole run on both sides, so that low is 0 and the bound
+// is the run's count; testing for that, instead of computing both limits
+// from the remainders, keeps the remainders off the chain from one code to
+// the next.  Each run is written to both halves and kept where its share is
+// not 0.  Once a half is full the other takes the remaining runs whole.
+//
+// A code takes at most bit length of its bound bits, which is at most the
+// run's count, so a list of at most 32 bytes takes at most 32 bits in all:
+// one top-up before the walk serves it, and its codes come from the table
+// (`kSmall`).
+template <bool kSmall>
+static void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
+                        SmallList& early, SmallList& late) {
+    InputStream in = *stream;
+    if (kSmall) top_up(&in);
+    uint64_t bits = in.bits;
+    int used = 0;
+    int32_t rem0 = a_total;
+    int32_t rem1 = b_total;
+    int ne = 0;
+    int nl = 0;
+    int k = 0;
+    for (;; ++k) {
+        int32_t fits = rem0 < rem1 ? rem0 : rem1;
+        if (fits == 0 || k == list.runs) break;  // runs left over only in a damaged list
+        int32_t q = list.count[k];
+        uint8_t symbol = list.symbol[k];
+        int32_t low = 0;
+        int32_t bound = q;
+        if (__builtin_expect(q > fits, 0)) {
+            low = q > rem1 ? q - rem1 : 0;
+            bound = (q < rem0 ? q : rem0) - low;
+        }
+        int32_t a;
+        if (kSmall) {
+            uint32_t code = tabled_codes[bound][bits & 63];
+            bits >>= code >> 8;
+            used += static_cast<int>(code >> 8);
+            a = low + static_cast<int32_t>(code & 0xFF);
+        } else {
+            in.bits = bits;
+            if (in.avail < 20) top_up(&in);
+            a = low + static_cast<int32_t>(take_bounded(&in, static_cast<uint32_t>(bound)));
+            bits = in.bits;
+        }
+        int32_t b = q - a;
+        early.symbol[ne] = symbol;
+        early.count[ne] = static_cast<uint16_t>(a);
+        ne += a != 0;
+        late.symbol[nl] = symbol;
+        late.count[nl] = static_cast<uint16_t>(b);
+        nl += b != 0;
+        rem0 -= a;
+        rem1 -= b;
+    }
+    SmallList& rest = rem0 != 0 ? early : late;
+    int n = rem0 != 0 ? ne : nl;
+    for (; k < list.runs; ++k, ++n) {
+        rest.symbol[n] = list.symbol[k];
+        rest.count[n] = list.count[k];
+    }
+    early.runs = rem0 != 0 ? n : ne;
+    late.runs = rem0 != 0 ? nl : n;
+    in.bits = bits;
+    in.avail -= used;
+    *stream = in;
+}
+
+/**** Lists of two and four bytes ****/
+
+// Writes a 2-byte list whose runs are symbols[i0] and symbols[i1], i0 <= i1
+// (equal for one run of count 2).  Two runs take the order bit, 1 when the
+// smaller byte comes first; one run takes none, since its bound is 0.
+static inline void put_pair(uint8_t* out, const uint8_t* symbols, unsigned i0, unsigned i1,
+                            InputStream* orders) {
+    uint32_t smaller_first = static_cast<uint32_t>(get_bounded(orders, i0 != i1));
+    out[0] = symbols[pick(smaller_first, i0, i1)];
+    out[1] = symbols[pick(smaller_first, i1, i0)];
+}
+
+// How a 4-byte list splits into its two pairs depends only on its counts
+// and on the next few bits of the split stream.  The counts are named by
+// their shape, one bit for every place before the end where a run ends;
+// for every shape and every value of the next kQuadPeekBits bits the table
+// holds the bits the split takes and which runs make up each pair.  It is
+// filled by running split_small on stand-in lists whose symbols are their
+// run numbers.
+constexpr int kQuadPeekBits = 4;
+
+struct QuadSplit {
+    uint8_t bits;
+    uint8_t early[2];  // run numbers, ascending
+    uint8_t late[2];
+};
+
+static QuadSplit quad_splits[8][1 << kQuadPeekBits];
+
+static void pair_runs(const SmallList& pair, uint8_t runs[2]) {
+    runs[0] = pair.symbol[0];
+    runs[1] = pair.symbol[pair.runs - 1];
+}
+
+static bool build_quad_splits() {
+    for (unsigned shape = 0; shape < 8; ++shape) {
+        for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
+            SmallList list;
+            list.runs = 0;
+            for (int end = 1, start = 0; end <= 4; ++end) {
+                if (end < 4 && (shape >> (end - 1) & 1) == 0) continue;
+                list.symbol[list.runs] = static_cast<uint8_t>(list.runs);
+                list.count[list.runs++] = static_cast<uint16_t>(end - start);
+                start = end;
+            }
+            uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
+            InputStream in = open_input(bits, 1);
+            SmallList early;
+            SmallList late;
+            split_small<true>(list, 2, 2, &in, early, late);
+            if (bits_read(&in) > kQuadPeekBits) return false;
+            QuadSplit& entry = quad_splits[shape][peek];
+            entry.bits = static_cast<uint8_t>(bits_read(&in));
+            pair_runs(early, entry.early);
+            pair_runs(late, entry.late);
+        }
+    }
+    return true;
+}
+
+// A split of four bytes never takes more than kQuadPeekBits bits; a build
+// that found otherwise would decode wrongly, so it stops at start-up.
+static const bool quad_splits_built = tabled_codes_built && (build_quad_splits() || (std::abort(), false));
+
+static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
+    unsigned shape = 0;
+    int32_t sum = 0;
+    for (int k = 0; k + 1 < list.runs; ++k) {
+        sum += list.count[k];
+        shape |= 1u << (sum - 1);
+    }
+    top_up(splits);
+    const QuadSplit& entry = quad_splits[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)];
+    splits->bits >>= entry.bits;
+    splits->avail -= entry.bits;
+    put_pair(out, list.symbol, entry.early[0], entry.early[1], orders);
+    put_pair(out + 2, list.symbol, entry.late[0], entry.late[1], orders);
+}
+
+/**** Spans ****/
+
+void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
+                       uint8_t* out) {
+    if (list.runs == 1) {
+        std::memset(out, list.symbol[0], static_cast<size_t>(total));
+        return;
+    }
+    if (depth == 18) {
+        put_pair(out, list.symbol, 0, 1, &input[19]);
+        return;
+    }
+    if (depth == 17) {
+        put_quad(list, &input[18], &input[19], out);
+        return;
+    }
+    SmallList early;
+    SmallList late;
+    int32_t a_total = kBlockSize >> (depth + 1);
+    int32_t b_total = total - a_total;
+    if (a_total + b_total <= kTabledBound) {
+        split_small<true>(list, a_total, b_total, &input[depth + 1], early, late);
+    } else {
+        split_small<false>(list, a_total, b_total, &input[depth + 1], early, late);
+    }
+    decode_small_span(depth + 1, early, a_total, input, out);
+    decode_small_span(top_depth_of(b_total), late, b_total, input, out + a_total);
+}

@@ -1,0 +1,33 @@
+// Spans of at most 256 bytes, decoded in local arrays.
+//
+// Below a certain depth a list describes at most 256 bytes, so it has at
+// most 256 runs with counts of at most 256.  From there on the decoder
+// copies the list into a SmallList and finishes the span's whole subtree
+// in arrays on the stack, depth first as before (the earlier half of every
+// split before the later one), so every stream is read in the same order;
+// the run nodes are given back at once.
+#pragma once
+
+#include <cstdint>
+
+#include "codec/bounded_code.h"
+
+constexpr int kSmallDepth = 11;  // spans of 256 bytes
+constexpr int kSmallRuns = 256;
+
+struct SmallList {
+    int runs;
+    uint8_t symbol[kSmallRuns];
+    uint16_t count[kSmallRuns];
+};
+
+// The depth at which a list of t bytes (t >= 2) describes its span whole:
+// the top depth of a block of t bytes.
+inline int top_depth_of(int32_t t) { return 19 - (32 - __builtin_clz(static_cast<uint32_t>(t - 1))); }
+
+// Writes the `total` bytes that `list` describes at `depth` (at least
+// kSmallDepth, and top_depth_of(total)) to out, reading split values from
+// input[depth + 1] on and order bits from input[19].  The list's counts add
+// up to total.
+void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
+                       uint8_t* out);
