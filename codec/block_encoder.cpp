@@ -1,5 +1,7 @@
 #include "codec/block_encoder.h"
 
+#include <cstring>
+
 #include "codec/bounded_code.h"
 #include "codec/job_files.h"
 #include "codec/level_writer.h"
@@ -140,6 +142,125 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
     return first;
 }
 
+/**** Spans of 256 bytes in arrays ****/
+
+// Up to level 8 a list describes at most 256 bytes.  A whole 256-byte span
+// is therefore merged up to level 8 in arrays on the stack, in the order in
+// which the counter would merge it, so every level's codes come out in the
+// same order; only the span's level-8 list is built from the pool.  Each
+// array ends in a sentinel symbol above every byte, so a merge walks on
+// through the longer list after the shorter one is used up and needs one
+// test per step; those last steps have the bound 0 and write no bits.
+constexpr int kArrayLevel = 8;
+constexpr int kArraySpan = 1 << kArrayLevel;
+constexpr uint16_t kSentinel = 256;
+
+// A run's symbol is at cells[k], its count kStride cells further on.
+constexpr int kStride = kArraySpan + 1;
+
+struct ArrayList {
+    int runs;
+    uint16_t cells[2 * kStride];
+};
+
+// Both lists describe `total` bytes.  The walk stops when both lists stand
+// at their sentinels: 256 & s is 0 for any byte s.
+__attribute__((noinline)) static void merge_arrays(const ArrayList& a, const ArrayList& b, int32_t total,
+                                                   LevelWriter& writer, ArrayList& out) {
+    // The writer's fields are taken apart so that the compiler keeps the
+    // accumulator in a register; it leaves the loop only to flush.
+    uint64_t bits = writer.bits;
+    int count = writer.count;
+    uint8_t* position = writer.position;
+    int32_t rem0 = total;
+    int32_t rem1 = total;
+    const uint16_t* pa = a.cells;
+    const uint16_t* pb = b.cells;
+    uint16_t* po = out.cells;
+    for (;;) {
+        uint32_t sa = pa[0];
+        uint32_t sb = pb[0];
+        if ((sa & sb) == kSentinel) break;
+        uint32_t take_a = sa <= sb;
+        uint32_t take_b = sb <= sa;
+        int32_t c0 = pick(take_a, static_cast<int32_t>(pa[kStride]), 0);
+        int32_t n = c0 + pick(take_b, static_cast<int32_t>(pb[kStride]), 0);
+        int32_t over = n - rem1;
+        int32_t low = over & ~(over >> 31);       // max(n - rem1, 0)
+        int32_t room = rem0 - n;
+        int32_t high = n + (room & (room >> 31));  // min(rem0, n)
+        uint32_t m = static_cast<uint32_t>(high - low);
+        uint32_t v = static_cast<uint32_t>(c0 - low);
+        int top = __builtin_clz(m | 1u) ^ 31;  // the code of write_bounded
+        uint32_t h = 1u << top;
+        uint32_t short_bits = v & (h - 1);
+        int long_code = short_bits + h <= m;
+        bits |= static_cast<uint64_t>(long_code ? v : short_bits) << count;
+        count += top + long_code;
+        if (count >= 32) {
+            uint32_t word = static_cast<uint32_t>(bits);
+            std::memcpy(position, &word, 4);
+            position += 4;
+            bits >>= 32;
+            count -= 32;
+        }
+        rem0 -= c0;
+        rem1 -= n - c0;
+        po[0] = static_cast<uint16_t>(pick(take_a, sa, sb));
+        po[kStride] = static_cast<uint16_t>(n);
+        ++po;
+        pa += take_a;
+        pb += take_b;
+    }
+    writer.bits = bits;
+    writer.count = count;
+    writer.position = position;
+    po[0] = kSentinel;
+    out.runs = static_cast<int>(po - out.cells);
+}
+
+static inline void quad_array(const QuadEntry* table, const uint8_t* q, ArrayList& out) {
+    const QuadEntry& e = table[quad_index(q)];
+    write_bits(writers[0], e.order_bits, e.order_count);
+    write_bits(writers[1], e.split_bits, e.split_count);
+    // Entries past the last run hold source 0 and count 0.
+    for (int k = 0; k < 4; ++k) {
+        out.cells[k] = q[e.source[k]];
+        out.cells[kStride + k] = e.count[k];
+    }
+    out.runs = e.runs;
+    out.cells[e.runs] = kSentinel;
+}
+
+static RunNode* pool_list(const ArrayList& list) {
+    RunNode head;
+    RunNode* last = &head;
+    for (int k = 0; k < list.runs; ++k) {
+        RunNode* node = take_node();
+        node->symbol = list.cells[k];
+        node->count = list.cells[kStride + k];
+        last->next = node;
+        last = node;
+    }
+    last->next = nullptr;
+    return head.next;
+}
+
+// Codes the 256-byte span and leaves its list in slot `side` of level 8.
+static void encode_span(const QuadEntry* table, const uint8_t* span, int side) {
+    ArrayList lists[kArrayLevel][2];
+    ArrayList top;
+    for (int g = 0; g < kArraySpan / 4; ++g) {
+        quad_array(table, span + 4 * g, lists[2][g & 1]);
+        for (int k = 2; k < kArrayLevel && ((g >> (k - 2)) & 1); ++k) {
+            ArrayList& out = k + 1 < kArrayLevel ? lists[k + 1][(g >> (k - 1)) & 1] : top;
+            merge_arrays(lists[k][0], lists[k][1], 1 << k, writers[k], out);
+        }
+    }
+    pending_lists[kArrayLevel][side] = pool_list(top);
+    level_totals[kArrayLevel][side] = kArraySpan;
+}
+
 void encode_block(const uint8_t* chunk, int32_t n) {
     const QuadEntry* table = quad_entries();
     reset_node_pool();
@@ -153,7 +274,13 @@ void encode_block(const uint8_t* chunk, int32_t n) {
     // Pairs d = 2g and 2g + 1 end with the level-1 merge into slot g & 1 of
     // level 2; the carries above follow the bits of g as a counter.
     int32_t quads = n / 4;
-    for (int32_t g = 0; g < quads; ++g) {
+    int32_t spans = n / kArraySpan;
+    for (int32_t span = 0; span < spans; ++span) {
+        encode_span(table, chunk + kArraySpan * span, span & 1);
+        int32_t g = span * (kArraySpan / 4) + kArraySpan / 4 - 1;  // the span's last quad
+        for (int k = kArrayLevel; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
+    }
+    for (int32_t g = spans * (kArraySpan / 4); g < quads; ++g) {
         pending_lists[2][g & 1] = quad_list(table, chunk + 4 * g);
         for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
     }

@@ -82,7 +82,7 @@ inline int read_bit(InputStream* stream) {
 // Takes the code under m, 0 <= m <= 2^19, from bits topped up before: a
 // bound of 0 gives a code of no bits, as in write_bounded.
 inline uint32_t take_bounded(InputStream* stream, uint32_t m) {
-    int top = 31 - __builtin_clz(m | 1u);  // bit length - 1
+    int top = __builtin_clz(m | 1u) ^ 31;  // bit length - 1
     uint32_t h = 1u << top;
     uint32_t v = static_cast<uint32_t>(stream->bits) & (2 * h - 1);
     uint32_t short_bits = v & (h - 1);

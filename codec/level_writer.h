@@ -48,7 +48,7 @@ inline void write_bits(LevelWriter& w, uint32_t v, int count) {
 // out as a code of no bits without a test of its own: its bit length is
 // taken as 1, and the long-code test 0 <= m - h fails.
 inline void write_bounded(LevelWriter& w, int32_t v, int32_t m) {
-    int top = 31 - __builtin_clz(static_cast<uint32_t>(m) | 1u);  // bit length - 1
+    int top = __builtin_clz(static_cast<uint32_t>(m) | 1u) ^ 31;  // bit length - 1
     int32_t h = 1 << top;
     int32_t short_bits = v & (h - 1);
     int long_code = short_bits <= m - h;
