@@ -163,40 +163,138 @@ struct ArrayList {
     uint16_t cells[2 * kStride];
 };
 
+// The bounded code of write_bounded for every bound up to 128, the most a
+// merge below level 8 can have: a value v takes its low short_length bits
+// when v & short_mask is not below long_end, else one bit more.  For the
+// bound 0, long_end is 0 and the code has no bits.
+struct CodeShape {
+    uint32_t short_mask;
+    uint32_t long_end;
+    uint32_t short_length;
+    uint32_t unused;
+};
+
+struct CodeShapes {
+    CodeShape shapes[kArraySpan / 2 + 1];
+    constexpr CodeShapes() : shapes() {
+        for (uint32_t m = 0; m <= kArraySpan / 2; ++m) {
+            uint32_t top = 0;
+            while ((2u << top) <= (m | 1u)) ++top;
+            uint32_t h = 1u << top;
+            shapes[m] = CodeShape{h - 1, m + 1 - h, top, 0};
+        }
+    }
+};
+
+static constexpr CodeShapes kCodeShapeTable;
+static constexpr const CodeShape* kCodeShapes = kCodeShapeTable.shapes;
+
 // Both lists describe `total` bytes.  The walk stops when both lists stand
 // at their sentinels: 256 & s is 0 for any byte s.
 __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const ArrayList& b, int32_t total,
                                                    LevelWriter& writer, ArrayList& out) {
-    // The writer's fields are taken apart so that the compiler keeps the
-    // accumulator in a register; it leaves the loop only to flush.
-    uint64_t bits = writer.bits;
-    int count = writer.count;
-    uint8_t* position = writer.position;
-    int32_t rem0 = total;
-    int32_t rem1 = total;
     const uint16_t* pa = a.cells;
     const uint16_t* pb = b.cells;
     uint16_t* po = out.cells;
+    uint64_t bits = writer.bits;
+    uint64_t count = static_cast<uint64_t>(writer.count);
+    uint8_t* position = writer.position;
+    int64_t rem0 = total;
+    int64_t rem1 = total;
+#if defined(__x86_64__)
+    // The loop below, step for step, with every value in a register and the
+    // comparison of the two symbols serving all five selections: compilers
+    // spill the remainders and the accumulator here and test each
+    // selection anew.  The counts stand kStride cells (514 bytes) behind
+    // their symbols and a CodeShape is 16 bytes.
+    static_assert(kStride * sizeof(uint16_t) == 514 && sizeof(CodeShape) == 16, "offsets in the loop");
+    const CodeShape* shapes = kCodeShapes;
+    uint64_t t0, t1, t2, t3, t4;
+    __asm__(
+        "1:\n\t"
+        "movzwl (%[pa]), %k[t0]\n\t"  // sa
+        "movzwl (%[pb]), %k[t1]\n\t"  // sb
+        "mov %k[t0], %k[t2]\n\t"
+        "and %k[t1], %k[t2]\n\t"
+        "cmp $256, %k[t2]\n\t"  // both at their sentinels
+        "je 3f\n\t"
+        "xor %k[t2], %k[t2]\n\t"
+        "xor %k[t3], %k[t3]\n\t"
+        "cmp %k[t1], %k[t0]\n\t"  // sa - sb: below or equal takes a, above or equal takes b
+        "movzwl 514(%[pa]), %k[t4]\n\t"
+        "cmovbe %k[t4], %k[t2]\n\t"  // c0
+        "movzwl 514(%[pb]), %k[t4]\n\t"
+        "cmovae %k[t4], %k[t3]\n\t"  // c1
+        "cmova %k[t1], %k[t0]\n\t"  // the smaller symbol
+        "mov %w[t0], (%[po])\n\t"
+        "lea 2(%[pa]), %[t4]\n\t"
+        "cmovbe %[t4], %[pa]\n\t"
+        "lea 2(%[pb]), %[t4]\n\t"
+        "cmovae %[t4], %[pb]\n\t"
+        "lea (%[t2], %[t3]), %k[t0]\n\t"  // n
+        "mov %w[t0], 514(%[po])\n\t"
+        "add $2, %[po]\n\t"
+        "xor %k[t4], %k[t4]\n\t"
+        "mov %k[t0], %k[t1]\n\t"
+        "sub %k[rem1], %k[t1]\n\t"
+        "cmovl %k[t4], %k[t1]\n\t"  // low = max(n - rem1, 0)
+        "mov %k[rem0], %k[t4]\n\t"
+        "cmp %k[t0], %k[t4]\n\t"
+        "cmovg %k[t0], %k[t4]\n\t"  // high = min(rem0, n)
+        "sub %k[t2], %k[rem0]\n\t"
+        "sub %k[t3], %k[rem1]\n\t"
+        "sub %k[t1], %k[t4]\n\t"  // the bound
+        "sub %k[t1], %k[t2]\n\t"  // the value
+        "shl $4, %[t4]\n\t"
+        "add %[shapes], %[t4]\n\t"
+        "mov %k[t2], %k[t1]\n\t"
+        "and (%[t4]), %k[t1]\n\t"  // its short code
+        "cmp 4(%[t4]), %k[t1]\n\t"  // below long_end: the long code
+        "cmovb %k[t2], %k[t1]\n\t"
+        "mov 8(%[t4]), %k[t3]\n\t"
+        "adc $0, %k[t3]\n\t"  // the code's length
+        "shl %%cl, %[t1]\n\t"
+        "or %[t1], %[bits]\n\t"
+        "add %k[t3], %%ecx\n\t"
+        "cmp $32, %%ecx\n\t"
+        "jb 1b\n\t"
+        "mov %[position], %[t4]\n\t"
+        "mov %k[bits], (%[t4])\n\t"
+        "add $4, %[t4]\n\t"
+        "mov %[t4], %[position]\n\t"
+        "shr $32, %[bits]\n\t"
+        "sub $32, %%ecx\n\t"
+        "jmp 1b\n\t"
+        "3:\n\t"
+        : [pa] "+r"(pa), [pb] "+r"(pb), [po] "+r"(po), [rem0] "+r"(rem0), [rem1] "+r"(rem1),
+          [bits] "+r"(bits), "+c"(count), [position] "+m"(position), [t0] "=&r"(t0), [t1] "=&r"(t1),
+          [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4)
+        : [shapes] "r"(shapes)
+        : "cc", "memory");
+#else
     for (;;) {
         uint32_t sa = pa[0];
         uint32_t sb = pb[0];
         if ((sa & sb) == kSentinel) break;
-        uint32_t take_a = sa <= sb;
-        uint32_t take_b = sb <= sa;
-        int32_t c0 = pick(take_a, static_cast<int32_t>(pa[kStride]), 0);
-        int32_t n = c0 + pick(take_b, static_cast<int32_t>(pb[kStride]), 0);
-        int32_t over = n - rem1;
+        // Masks rather than selections: all ones when the list's symbol is
+        // taken.
+        uint32_t mask_a = 0u - (sa <= sb);
+        uint32_t mask_b = 0u - (sb <= sa);
+        uint32_t c0 = pa[kStride] & mask_a;
+        uint32_t c1 = pb[kStride] & mask_b;
+        uint32_t n = c0 + c1;
+        int32_t over = static_cast<int32_t>(n - rem1);
         int32_t low = over & ~(over >> 31);       // max(n - rem1, 0)
-        int32_t room = rem0 - n;
-        int32_t high = n + (room & (room >> 31));  // min(rem0, n)
-        uint32_t m = static_cast<uint32_t>(high - low);
-        uint32_t v = static_cast<uint32_t>(c0 - low);
-        int top = __builtin_clz(m | 1u) ^ 31;  // the code of write_bounded
-        uint32_t h = 1u << top;
-        uint32_t short_bits = v & (h - 1);
-        int long_code = short_bits + h <= m;
-        bits |= static_cast<uint64_t>(long_code ? v : short_bits) << count;
-        count += top + long_code;
+        int32_t room = static_cast<int32_t>(rem0 - n);
+        int32_t high = static_cast<int32_t>(n) + (room & (room >> 31));  // min(rem0, n)
+        rem0 -= c0;
+        rem1 -= c1;
+        const CodeShape& shape = kCodeShapes[high - low];
+        uint32_t v = c0 - static_cast<uint32_t>(low);
+        uint32_t short_bits = v & shape.short_mask;
+        uint32_t long_mask = 0u - (short_bits < shape.long_end);
+        bits |= static_cast<uint64_t>(short_bits | (v & long_mask)) << count;
+        count += shape.short_length - long_mask;
         if (count >= 32) {
             uint32_t word = static_cast<uint32_t>(bits);
             std::memcpy(position, &word, 4);
@@ -204,16 +302,15 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
             bits >>= 32;
             count -= 32;
         }
-        rem0 -= c0;
-        rem1 -= n - c0;
-        po[0] = static_cast<uint16_t>(pick(take_a, sa, sb));
+        po[0] = static_cast<uint16_t>(sb ^ ((sa ^ sb) & mask_a));
         po[kStride] = static_cast<uint16_t>(n);
         ++po;
-        pa += take_a;
-        pb += take_b;
+        pa += mask_a & 1;
+        pb += mask_b & 1;
     }
+#endif
     writer.bits = bits;
-    writer.count = count;
+    writer.count = static_cast<int>(count);
     writer.position = position;
     po[0] = kSentinel;
     out.runs = static_cast<int>(po - out.cells);
