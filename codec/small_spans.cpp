@@ -86,10 +86,15 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     }
     SmallList& rest = rem0 != 0 ? early : late;
     int n = rem0 != 0 ? ne : nl;
-    for (; k < list.runs; ++k, ++n) {
-        rest.symbol[n] = list.symbol[k];
-        rest.count[n] = list.count[k];
+    int left = list.runs - k;
+    for (int c = 0; c < left; c += 8) {
+        std::memcpy(rest.symbol + n + c, list.symbol + k + c, 8);
+        std::memcpy(rest.count + n + c, list.count + k + c, 16);
+        // Few runs are left as a rule: keeps the compiler from making this
+        // loop a call to memmove.
+        __asm__("" ::: "memory");
     }
+    n += left;
     early.runs = rem0 != 0 ? n : ne;
     late.runs = rem0 != 0 ? nl : n;
     in.bits = bits;
@@ -178,18 +183,25 @@ static void put_quad(const SmallList& list, InputStream* splits, InputStream* or
 
 /**** Spans ****/
 
+// A list of two or four bytes at its own depth.
+static inline void put_short_list(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out) {
+    if (list.runs == 1) {
+        std::memset(out, list.symbol[0], static_cast<size_t>(total));
+    } else if (total == 2) {
+        put_pair(out, list.symbol, 0, 1, &input[19]);
+    } else {
+        put_quad(list, &input[18], &input[19], out);
+    }
+}
+
 void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
                        uint8_t* out) {
     if (list.runs == 1) {
         std::memset(out, list.symbol[0], static_cast<size_t>(total));
         return;
     }
-    if (depth == 18) {
-        put_pair(out, list.symbol, 0, 1, &input[19]);
-        return;
-    }
-    if (depth == 17) {
-        put_quad(list, &input[18], &input[19], out);
+    if (depth >= 17) {
+        put_short_list(list, total, input, out);
         return;
     }
     SmallList early;
@@ -200,6 +212,11 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
         split_small<true>(list, a_total, b_total, &input[depth + 1], early, late);
     } else {
         split_small<false>(list, a_total, b_total, &input[depth + 1], early, late);
+    }
+    if (depth == 16) {  // halves of four bytes and of two or four
+        put_short_list(early, a_total, input, out);
+        put_short_list(late, b_total, input, out + a_total);
+        return;
     }
     decode_small_span(depth + 1, early, a_total, input, out);
     decode_small_span(top_depth_of(b_total), late, b_total, input, out + a_total);

@@ -15,10 +15,11 @@
 constexpr int kSmallDepth = 11;  // spans of 256 bytes
 constexpr int kSmallRuns = 256;
 
+// Runs are copied eight at a time, so the arrays have room for seven more.
 struct SmallList {
     int runs;
-    uint8_t symbol[kSmallRuns];
-    uint16_t count[kSmallRuns];
+    uint8_t symbol[kSmallRuns + 8];
+    uint16_t count[kSmallRuns + 8];
 };
 
 // The depth at which a list of t bytes (t >= 2) describes its span whole:
