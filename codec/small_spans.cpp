@@ -166,19 +166,105 @@ static bool build_quad_splits() {
 // that found otherwise would decode wrongly, so it stops at start-up.
 static const bool quad_splits_built = tabled_codes_built && (build_quad_splits() || (std::abort(), false));
 
-static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
+// The shape of a list of `total` bytes (at most 8): bit i is set when a run
+// ends after byte i + 1 and another follows.  Fixed steps instead of a loop
+// over the runs, whose number the branches could not guess; counts beyond
+// the last run are never used.
+static inline unsigned shape_of(const SmallList& list, int steps) {
     unsigned shape = 0;
-    int32_t sum = 0;
-    for (int k = 0; k + 1 < list.runs; ++k) {
+    unsigned sum = 0;
+    for (int k = 0; k < steps; ++k) {
         sum += list.count[k];
-        shape |= 1u << (sum - 1);
+        shape |= static_cast<unsigned>(k + 1 < list.runs) << ((sum - 1) & 7);
     }
+    return shape;
+}
+
+// Writes the 4-byte list of the given shape whose runs are symbols[0..].
+static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputStream* splits,
+                                 InputStream* orders, uint8_t* out) {
     top_up(splits);
     const QuadSplit& entry = quad_splits[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)];
     splits->bits >>= entry.bits;
     splits->avail -= entry.bits;
-    put_pair(out, list.symbol, entry.early[0], entry.early[1], orders);
-    put_pair(out + 2, list.symbol, entry.late[0], entry.late[1], orders);
+    put_pair(out, symbols, entry.early[0], entry.early[1], orders);
+    put_pair(out + 2, symbols, entry.late[0], entry.late[1], orders);
+}
+
+static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
+    put_quad_runs(list.symbol, shape_of(list, 3), splits, orders, out);
+}
+
+/**** Lists of eight bytes ****/
+
+// The split of an 8-byte list into its two 4-byte halves likewise depends
+// only on its shape (7 bits) and the next 8 bits of the split stream, which
+// is all that it can take.  An entry holds the bits taken (bits 0-3) and,
+// for each half, which of the list's runs it has (a mask, bits 4-11 and
+// 16-23) and its own shape (bits 12-14 and 24-26).  Entries are filled on
+// first use, by split_small on stand-in lists as above; 0 marks an entry
+// not filled yet, since an early half always has a run.
+constexpr int kOctetPeekBits = 8;
+static uint32_t octet_splits[128][1 << kOctetPeekBits];
+
+static uint32_t octet_split(unsigned shape, unsigned peek) {
+    SmallList list;
+    list.runs = 0;
+    for (int end = 1, start = 0; end <= 8; ++end) {
+        if (end < 8 && (shape >> (end - 1) & 1) == 0) continue;
+        list.symbol[list.runs] = static_cast<uint8_t>(list.runs);
+        list.count[list.runs++] = static_cast<uint16_t>(end - start);
+        start = end;
+    }
+    uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
+    InputStream in = open_input(bits, 1);
+    SmallList halves[2];
+    split_small<true>(list, 4, 4, &in, halves[0], halves[1]);
+    if (bits_read(&in) > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
+    uint32_t entry = static_cast<uint32_t>(bits_read(&in));
+    for (int h = 0; h < 2; ++h) {
+        uint32_t runs = 0;
+        for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
+        entry |= (runs | shape_of(halves[h], 3) << 8) << (4 + 12 * h);
+    }
+    return entry;
+}
+
+// For every mask of at most four runs, their numbers in ascending order,
+// three bits each.
+struct RunOrders {
+    uint16_t order[256];
+    constexpr RunOrders() : order() {
+        for (unsigned mask = 0; mask < 256; ++mask) {
+            unsigned packed = 0;
+            int k = 0;
+            for (unsigned run = 0; run < 8 && k < 4; ++run) {
+                if (mask >> run & 1) packed |= run << (3 * k++);
+            }
+            order[mask] = static_cast<uint16_t>(packed);
+        }
+    }
+};
+
+static constexpr RunOrders kRunOrders;
+
+static void put_octet(const SmallList& list, InputStream input[20], uint8_t* out) {
+    unsigned shape = shape_of(list, 7);
+    InputStream* splits = &input[17];
+    top_up(splits);
+    unsigned peek = static_cast<unsigned>(splits->bits) & ((1u << kOctetPeekBits) - 1);
+    uint32_t& slot = octet_splits[shape & 127][peek];
+    if (__builtin_expect(slot == 0, 0)) slot = octet_split(shape & 127, peek);
+    uint32_t entry = slot;
+    splits->bits >>= entry & 15;
+    splits->avail -= static_cast<int>(entry & 15);
+    for (int h = 0; h < 2; ++h) {
+        uint32_t half = entry >> (4 + 12 * h);
+        unsigned order = kRunOrders.order[half & 255];
+        uint8_t symbols[4] = {list.symbol[order & 7], list.symbol[order >> 3 & 7], list.symbol[order >> 6 & 7],
+                              list.symbol[order >> 9 & 7]};
+        put_quad_runs(symbols, half >> 8, &input[18], &input[19], out + 4 * h);
+    }
 }
 
 /**** Spans ****/
@@ -204,6 +290,10 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
         put_short_list(list, total, input, out);
         return;
     }
+    if (depth == 16 && total == 8) {
+        put_octet(list, input, out);
+        return;
+    }
     SmallList early;
     SmallList late;
     int32_t a_total = kBlockSize >> (depth + 1);
@@ -213,7 +303,7 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
     } else {
         split_small<false>(list, a_total, b_total, &input[depth + 1], early, late);
     }
-    if (depth == 16) {  // halves of four bytes and of two or four
+    if (depth == 16) {  // halves of four bytes and of two
         put_short_list(early, a_total, input, out);
         put_short_list(late, b_total, input, out + a_total);
         return;
