@@ -26,6 +26,30 @@ static bool build_tabled_codes() {
 
 static const bool tabled_codes_built = build_tabled_codes();
 
+// The codes under every bound up to 256: a code takes the low short_length
+// bits of the stream when they lie at or above long_end, else one bit more.
+struct CodeShape {
+    uint32_t long_mask;
+    uint32_t short_mask;
+    uint32_t long_end;
+    uint32_t short_length;
+};
+
+struct CodeShapes {
+    CodeShape shapes[kSmallRuns + 1];
+    constexpr CodeShapes() : shapes() {
+        for (uint32_t m = 0; m <= kSmallRuns; ++m) {
+            uint32_t top = 0;
+            while ((2u << top) <= (m | 1u)) ++top;
+            uint32_t h = 1u << top;
+            shapes[m] = CodeShape{2 * h - 1, h - 1, m + 1 - h, top};
+        }
+    }
+};
+
+static constexpr CodeShapes kCodeShapeTable;
+static constexpr const CodeShape* code_shapes = kCodeShapeTable.shapes;
+
 // The same walk as the pool decoder's split: rem0 and rem1 are what the
 // earlier and the later half still need, low and low + bound the least and
 // the most of the run's count that can go to the earlier half.  Most steps
@@ -69,10 +93,21 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
             used += static_cast<int>(code >> 8);
             a = low + static_cast<int32_t>(code & 0xFF);
         } else {
-            in.bits = bits;
-            if (in.avail < 20) top_up(&in);
-            a = low + static_cast<int32_t>(take_bounded(&in, static_cast<uint32_t>(bound)));
-            bits = in.bits;
+            if (in.avail - used < 9) {  // a code under 256 has at most 9 bits
+                in.bits = bits;
+                in.avail -= used;
+                used = 0;
+                top_up(&in);
+                bits = in.bits;
+            }
+            const CodeShape& shape = code_shapes[bound];
+            uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
+            uint32_t short_bits = v & shape.short_mask;
+            uint32_t long_code = short_bits < shape.long_end;
+            int length = static_cast<int>(shape.short_length + long_code);
+            bits >>= length;
+            used += length;
+            a = low + static_cast<int32_t>(pick(long_code, v, short_bits));
         }
         int32_t b = q - a;
         early.symbol[ne] = symbol;
