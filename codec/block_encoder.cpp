@@ -148,15 +148,17 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
 // is therefore merged up to level 8 in arrays on the stack, in the order in
 // which the counter would merge it, so every level's codes come out in the
 // same order; only the span's level-8 list is built from the pool.  Each
-// array ends in a sentinel symbol above every byte, so a merge walks on
-// through the longer list after the shorter one is used up and needs one
-// test per step; those last steps have the bound 0 and write no bits.
+// array ends in a sentinel symbol above every byte, so a merge needs one
+// test per step for the end of either list.  Once a list is used up, the
+// other's remaining runs have the bound 0 and write no bits.
 constexpr int kArrayLevel = 8;
 constexpr int kArraySpan = 1 << kArrayLevel;
 constexpr uint16_t kSentinel = 256;
 
-// A run's symbol is at cells[k], its count kStride cells further on.
-constexpr int kStride = kArraySpan + 1;
+// A run's symbol is at cells[k], its count kStride cells further on; runs
+// are copied eight at a time, so there is room for seven more behind the
+// sentinel.
+constexpr int kStride = kArraySpan + 16;
 
 struct ArrayList {
     int runs;
@@ -189,8 +191,8 @@ struct CodeShapes {
 static constexpr CodeShapes kCodeShapeTable;
 static constexpr const CodeShape* kCodeShapes = kCodeShapeTable.shapes;
 
-// Both lists describe `total` bytes.  The walk stops when both lists stand
-// at their sentinels: 256 & s is 0 for any byte s.
+// Both lists describe `total` bytes.  The walk stops when either list stands
+// at its sentinel, which no byte reaches.
 __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const ArrayList& b, int32_t total,
                                                    LevelWriter& writer, ArrayList& out) {
     const uint16_t* pa = a.cells;
@@ -205,9 +207,9 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // The loop below, step for step, with every value in a register and the
     // comparison of the two symbols serving all five selections: compilers
     // spill the remainders and the accumulator here and test each
-    // selection anew.  The counts stand kStride cells (514 bytes) behind
+    // selection anew.  The counts stand kStride cells behind
     // their symbols and a CodeShape is 16 bytes.
-    static_assert(kStride * sizeof(uint16_t) == 514 && sizeof(CodeShape) == 16, "offsets in the loop");
+    static_assert(sizeof(CodeShape) == 16, "the loop scales the bound by 16");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
     __asm__(
@@ -215,15 +217,15 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "movzwl (%[pa]), %k[t0]\n\t"  // sa
         "movzwl (%[pb]), %k[t1]\n\t"  // sb
         "mov %k[t0], %k[t2]\n\t"
-        "and %k[t1], %k[t2]\n\t"
-        "cmp $256, %k[t2]\n\t"  // both at their sentinels
-        "je 3f\n\t"
+        "or %k[t1], %k[t2]\n\t"
+        "cmp $256, %k[t2]\n\t"  // either at its sentinel
+        "jae 3f\n\t"
         "xor %k[t2], %k[t2]\n\t"
         "xor %k[t3], %k[t3]\n\t"
         "cmp %k[t1], %k[t0]\n\t"  // sa - sb: below or equal takes a, above or equal takes b
-        "movzwl 514(%[pa]), %k[t4]\n\t"
+        "movzwl %c[counts](%[pa]), %k[t4]\n\t"
         "cmovbe %k[t4], %k[t2]\n\t"  // c0
-        "movzwl 514(%[pb]), %k[t4]\n\t"
+        "movzwl %c[counts](%[pb]), %k[t4]\n\t"
         "cmovae %k[t4], %k[t3]\n\t"  // c1
         "cmova %k[t1], %k[t0]\n\t"  // the smaller symbol
         "mov %w[t0], (%[po])\n\t"
@@ -232,7 +234,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "lea 2(%[pb]), %[t4]\n\t"
         "cmovae %[t4], %[pb]\n\t"
         "lea (%[t2], %[t3]), %k[t0]\n\t"  // n
-        "mov %w[t0], 514(%[po])\n\t"
+        "mov %w[t0], %c[counts](%[po])\n\t"
         "add $2, %[po]\n\t"
         "xor %k[t4], %k[t4]\n\t"
         "mov %k[t0], %k[t1]\n\t"
@@ -269,13 +271,13 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         : [pa] "+r"(pa), [pb] "+r"(pb), [po] "+r"(po), [rem0] "+r"(rem0), [rem1] "+r"(rem1),
           [bits] "+r"(bits), "+c"(count), [position] "+m"(position), [t0] "=&r"(t0), [t1] "=&r"(t1),
           [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4)
-        : [shapes] "r"(shapes)
+        : [shapes] "r"(shapes), [counts] "i"(kStride * sizeof(uint16_t))
         : "cc", "memory");
 #else
     for (;;) {
         uint32_t sa = pa[0];
         uint32_t sb = pb[0];
-        if ((sa & sb) == kSentinel) break;
+        if ((sa | sb) >= kSentinel) break;
         // Masks rather than selections: all ones when the list's symbol is
         // taken.
         uint32_t mask_a = 0u - (sa <= sb);
@@ -312,6 +314,17 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     writer.bits = bits;
     writer.count = static_cast<int>(count);
     writer.position = position;
+    // The rest of the list not used up has the bound 0 throughout: it is
+    // copied as it stands.
+    const uint16_t* rest = pa[0] != kSentinel ? pa : pb;
+    const ArrayList& owner = pa[0] != kSentinel ? a : b;
+    int left = owner.runs - static_cast<int>(rest - owner.cells);
+    for (int k = 0; k < left; k += 8) {
+        std::memcpy(po + k, rest + k, 16);
+        std::memcpy(po + kStride + k, rest + kStride + k, 16);
+        __asm__("" ::: "memory");  // a few runs as a rule: no call to memmove
+    }
+    po += left;
     po[0] = kSentinel;
     out.runs = static_cast<int>(po - out.cells);
 }
