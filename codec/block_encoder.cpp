@@ -203,7 +203,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     uint8_t* position = writer.position;
     int64_t rem0 = total;
     int64_t rem1 = total;
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
     // The loop below, step for step, with every value in a register and the
     // comparison of the two symbols serving all five selections: compilers
     // spill the remainders and the accumulator here and test each

@@ -10,7 +10,7 @@
 // x when `take` is not 0, else y.
 template <typename T>
 static inline T pick(uint32_t take, T x, T y) {
-#if defined(__x86_64__) || defined(__i386__)
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(Q73_PORTABLE_LOOPS)
     __asm__("test %1, %1\n\tcmovnz %2, %0" : "+r"(y) : "r"(take), "r"(x) : "cc");
     return y;
 #else

@@ -75,9 +75,10 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     int ne = 0;
     int nl = 0;
     int k = 0;
+    const int runs = list.runs;
     for (;; ++k) {
         int32_t fits = rem0 < rem1 ? rem0 : rem1;
-        if (fits == 0 || k == list.runs) break;  // runs left over only in a damaged list
+        if (fits == 0 || k == runs) break;  // runs left over only in a damaged list
         int32_t q = list.count[k];
         uint8_t symbol = list.symbol[k];
         int32_t low = 0;
@@ -121,7 +122,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     }
     SmallList& rest = rem0 != 0 ? early : late;
     int n = rem0 != 0 ? ne : nl;
-    int left = list.runs - k;
+    int left = runs - k;
     for (int c = 0; c < left; c += 8) {
         std::memcpy(rest.symbol + n + c, list.symbol + k + c, 8);
         std::memcpy(rest.count + n + c, list.count + k + c, 16);
@@ -227,7 +228,11 @@ static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputSt
 }
 
 static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
-    put_quad_runs(list.symbol, shape_of(list, 3), splits, orders, out);
+    InputStream local_splits = *splits;
+    InputStream local_orders = *orders;
+    put_quad_runs(list.symbol, shape_of(list, 3), &local_splits, &local_orders, out);
+    *splits = local_splits;
+    *orders = local_orders;
 }
 
 /**** Lists of eight bytes ****/
@@ -283,23 +288,30 @@ struct RunOrders {
 
 static constexpr RunOrders kRunOrders;
 
+// The streams are read through local copies: the byte stores could touch
+// anything as far as the compiler knows, and would make it reload them.
 static void put_octet(const SmallList& list, InputStream input[20], uint8_t* out) {
     unsigned shape = shape_of(list, 7);
-    InputStream* splits = &input[17];
-    top_up(splits);
-    unsigned peek = static_cast<unsigned>(splits->bits) & ((1u << kOctetPeekBits) - 1);
+    InputStream splits = input[17];
+    top_up(&splits);
+    unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
     uint32_t& slot = octet_splits[shape & 127][peek];
     if (__builtin_expect(slot == 0, 0)) slot = octet_split(shape & 127, peek);
     uint32_t entry = slot;
-    splits->bits >>= entry & 15;
-    splits->avail -= static_cast<int>(entry & 15);
+    splits.bits >>= entry & 15;
+    splits.avail -= static_cast<int>(entry & 15);
+    input[17] = splits;
+    InputStream pair_splits = input[18];
+    InputStream orders = input[19];
     for (int h = 0; h < 2; ++h) {
         uint32_t half = entry >> (4 + 12 * h);
         unsigned order = kRunOrders.order[half & 255];
         uint8_t symbols[4] = {list.symbol[order & 7], list.symbol[order >> 3 & 7], list.symbol[order >> 6 & 7],
                               list.symbol[order >> 9 & 7]};
-        put_quad_runs(symbols, half >> 8, &input[18], &input[19], out + 4 * h);
+        put_quad_runs(symbols, half >> 8, &pair_splits, &orders, out + 4 * h);
     }
+    input[18] = pair_splits;
+    input[19] = orders;
 }
 
 /**** Spans ****/
