@@ -2,6 +2,8 @@
 // at and around the block boundaries, and for the extremes of content.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "codec/stream_records.h"
 #include "tests/support/codec_runs.h"
 
@@ -48,6 +50,32 @@ TEST(RoundTrip, ExtremesOfContentComeBack) {
     Bytes alternating(300000);
     for (size_t i = 0; i < alternating.size(); ++i) alternating[i] = (i / 3) % 2 ? 'x' : 'y';
     expect_round_trip(alternating, "alternating runs");
+}
+
+// Every way of cutting eight bytes into runs (and so every way for their two
+// halves of four), each with its bytes in many orders: small spans of every
+// shape come back, whether the decoder splits them or looks them up.
+TEST(RoundTrip, EveryShapeOfAnEightByteSpanComesBack) {
+    Bytes data;
+    Bytes order = random_bytes(128 * 64 * 8, 4242);
+    size_t pick = 0;
+    for (unsigned shape = 0; shape < 128; ++shape) {
+        Bytes group;
+        uint8_t symbol = 'a';
+        for (int end = 1, start = 0; end <= 8; ++end) {
+            if (end < 8 && (shape >> (end - 1) & 1) == 0) continue;
+            group.insert(group.end(), static_cast<size_t>(end - start), symbol);
+            symbol = static_cast<uint8_t>(symbol + 1 + order[pick++ % order.size()] % 3);
+            start = end;
+        }
+        for (int variant = 0; variant < 64; ++variant) {
+            for (int i = 7; i > 0; --i) std::swap(group[i], group[order[pick++ % order.size()] % (i + 1)]);
+            data.insert(data.end(), group.begin(), group.end());
+        }
+    }
+    expect_round_trip(data, "eight-byte spans of every shape");
+    // The same spans inside longer ones and at the end of a short block.
+    expect_round_trip(Bytes(data.begin(), data.begin() + 8 * 1000 + 6), "short block");
 }
 
 TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
