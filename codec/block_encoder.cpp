@@ -356,17 +356,25 @@ static RunNode* pool_list(const ArrayList& list) {
     return head.next;
 }
 
+// The list of the 2^L bytes at `span`, with the merges below it in the
+// counter's order: both halves whole, then their merge.  Unrolled at
+// compile time, so that no branch has to follow the counter.
+template <int L>
+static inline void span_list(const QuadEntry* table, const uint8_t* span, ArrayList& out) {
+    if constexpr (L == 2) {
+        quad_array(table, span, out);
+    } else {
+        ArrayList halves[2];
+        span_list<L - 1>(table, span, halves[0]);
+        span_list<L - 1>(table, span + (1 << (L - 1)), halves[1]);
+        merge_arrays(halves[0], halves[1], 1 << (L - 1), writers[L - 1], out);
+    }
+}
+
 // Codes the 256-byte span and leaves its list in slot `side` of level 8.
 static void encode_span(const QuadEntry* table, const uint8_t* span, int side) {
-    ArrayList lists[kArrayLevel][2];
     ArrayList top;
-    for (int g = 0; g < kArraySpan / 4; ++g) {
-        quad_array(table, span + 4 * g, lists[2][g & 1]);
-        for (int k = 2; k < kArrayLevel && ((g >> (k - 2)) & 1); ++k) {
-            ArrayList& out = k + 1 < kArrayLevel ? lists[k + 1][(g >> (k - 1)) & 1] : top;
-            merge_arrays(lists[k][0], lists[k][1], 1 << k, writers[k], out);
-        }
-    }
+    span_list<kArrayLevel>(table, span, top);
     pending_lists[kArrayLevel][side] = pool_list(top);
     level_totals[kArrayLevel][side] = kArraySpan;
 }
