@@ -7,25 +7,6 @@
 
 /**** Splitting ****/
 
-// The code of every value under every bound up to 32, by the bound and the
-// next 6 bits of the stream: the value in the low byte, the code's length
-// in the high byte.  Filled by reading every pattern with take_bounded.
-constexpr int kTabledBound = 32;
-static uint16_t tabled_codes[kTabledBound + 1][64];
-
-static bool build_tabled_codes() {
-    for (uint32_t m = 0; m <= kTabledBound; ++m) {
-        for (uint32_t pattern = 0; pattern < 64; ++pattern) {
-            InputStream in{nullptr, 0, 0, pattern, 63};
-            uint32_t v = take_bounded(&in, m);
-            tabled_codes[m][pattern] = static_cast<uint16_t>(v | (63 - in.avail) << 8);
-        }
-    }
-    return true;
-}
-
-static const bool tabled_codes_built = build_tabled_codes();
-
 // The codes under every bound up to 256: a code takes the low short_length
 // bits of the stream when they lie at or above long_end, else one bit more.
 struct CodeShape {
@@ -60,14 +41,16 @@ static constexpr const CodeShape* code_shapes = kCodeShapeTable.shapes;
 // not 0.  Once a half is full the other takes the remaining runs whole.
 //
 // A code takes at most bit length of its bound bits, which is at most the
-// run's count, so a list of at most 32 bytes takes at most 32 bits in all:
-// one top-up before the walk serves it, and its codes come from the table
-// (`kSmall`).
-template <bool kSmall>
+// run's count, so a list of at most kOneTopUp bytes takes at most that many
+// bits in all, and one top-up before the walk serves it (`kShort`); longer
+// lists top up whenever fewer bits remain than a code can take.
+constexpr int kOneTopUp = 32;
+
+template <bool kShort>
 static void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
                         SmallList& early, SmallList& late) {
     InputStream in = *stream;
-    if (kSmall) top_up(&in);
+    if (kShort) top_up(&in);
     uint64_t bits = in.bits;
     int used = 0;
     int32_t rem0 = a_total;
@@ -87,29 +70,21 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
             low = q > rem1 ? q - rem1 : 0;
             bound = (q < rem0 ? q : rem0) - low;
         }
-        int32_t a;
-        if (kSmall) {
-            uint32_t code = tabled_codes[bound][bits & 63];
-            bits >>= code >> 8;
-            used += static_cast<int>(code >> 8);
-            a = low + static_cast<int32_t>(code & 0xFF);
-        } else {
-            if (in.avail - used < 9) {  // a code under 256 has at most 9 bits
-                in.bits = bits;
-                in.avail -= used;
-                used = 0;
-                top_up(&in);
-                bits = in.bits;
-            }
-            const CodeShape& shape = code_shapes[bound];
-            uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
-            uint32_t short_bits = v & shape.short_mask;
-            uint32_t long_code = short_bits < shape.long_end;
-            int length = static_cast<int>(shape.short_length + long_code);
-            bits >>= length;
-            used += length;
-            a = low + static_cast<int32_t>(pick(long_code, v, short_bits));
+        if (!kShort && in.avail - used < 9) {  // a code under 256 has at most 9 bits
+            in.bits = bits;
+            in.avail -= used;
+            used = 0;
+            top_up(&in);
+            bits = in.bits;
         }
+        const CodeShape& shape = code_shapes[bound];
+        uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
+        uint32_t short_bits = v & shape.short_mask;
+        uint32_t long_code = short_bits < shape.long_end;
+        int length = static_cast<int>(shape.short_length + long_code);
+        bits >>= length;
+        used += length;
+        int32_t a = low + static_cast<int32_t>(pick(long_code, v, short_bits));
         int32_t b = q - a;
         early.symbol[ne] = symbol;
         early.count[ne] = static_cast<uint16_t>(a);
@@ -200,7 +175,7 @@ static bool build_quad_splits() {
 
 // A split of four bytes never takes more than kQuadPeekBits bits; a build
 // that found otherwise would decode wrongly, so it stops at start-up.
-static const bool quad_splits_built = tabled_codes_built && (build_quad_splits() || (std::abort(), false));
+static const bool quad_splits_built = build_quad_splits() || (std::abort(), false);
 
 // The shape of a list of `total` bytes (at most 8): bit i is set when a run
 // ends after byte i + 1 and another follows.  Fixed steps instead of a loop
@@ -345,7 +320,7 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
     SmallList late;
     int32_t a_total = kBlockSize >> (depth + 1);
     int32_t b_total = total - a_total;
-    if (a_total + b_total <= kTabledBound) {
+    if (a_total + b_total <= kOneTopUp) {
         split_small<true>(list, a_total, b_total, &input[depth + 1], early, late);
     } else {
         split_small<false>(list, a_total, b_total, &input[depth + 1], early, late);
