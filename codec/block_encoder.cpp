@@ -168,12 +168,14 @@ struct ArrayList {
 // The bounded code of write_bounded for every bound up to 128, the most a
 // merge below level 8 can have: a value v takes its low short_length bits
 // when v & short_mask is not below long_end, else one bit more.  For the
-// bound 0, long_end is 0 and the code has no bits.
+// bound 0, long_end is 0 and the code has no bits.  The mask leads the
+// entry, so that the first four bytes ANDed with a value below 256 give the
+// short code.
 struct CodeShape {
-    uint32_t short_mask;
+    uint8_t short_mask;
+    uint8_t short_length;
+    uint16_t unused;
     uint32_t long_end;
-    uint32_t short_length;
-    uint32_t unused;
 };
 
 struct CodeShapes {
@@ -183,7 +185,7 @@ struct CodeShapes {
             uint32_t top = 0;
             while ((2u << top) <= (m | 1u)) ++top;
             uint32_t h = 1u << top;
-            shapes[m] = CodeShape{h - 1, m + 1 - h, top, 0};
+            shapes[m] = CodeShape{static_cast<uint8_t>(h - 1), static_cast<uint8_t>(top), 0, m + 1 - h};
         }
     }
 };
@@ -208,8 +210,8 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // comparison of the two symbols serving all five selections: compilers
     // spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind
-    // their symbols and a CodeShape is 16 bytes.
-    static_assert(sizeof(CodeShape) == 16, "the loop scales the bound by 16");
+    // their symbols and a CodeShape is 8 bytes.
+    static_assert(sizeof(CodeShape) == 8, "the loop scales the bound by 8");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
     __asm__(
@@ -247,13 +249,11 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "sub %k[t3], %k[rem1]\n\t"
         "sub %k[t1], %k[t4]\n\t"  // the bound
         "sub %k[t1], %k[t2]\n\t"  // the value
-        "shl $4, %[t4]\n\t"
-        "add %[shapes], %[t4]\n\t"
         "mov %k[t2], %k[t1]\n\t"
-        "and (%[t4]), %k[t1]\n\t"  // its short code
-        "cmp 4(%[t4]), %k[t1]\n\t"  // below long_end: the long code
+        "and (%[shapes], %[t4], 8), %k[t1]\n\t"  // its short code
+        "cmp 4(%[shapes], %[t4], 8), %k[t1]\n\t"  // below long_end: the long code
         "cmovb %k[t2], %k[t1]\n\t"
-        "mov 8(%[t4]), %k[t3]\n\t"
+        "movzbl 1(%[shapes], %[t4], 8), %k[t3]\n\t"
         "adc $0, %k[t3]\n\t"  // the code's length
         "shl %%cl, %[t1]\n\t"
         "or %[t1], %[bits]\n\t"
