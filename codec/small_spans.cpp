@@ -117,10 +117,15 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
 
 // Writes a 2-byte list whose runs are symbols[i0] and symbols[i1], i0 <= i1
 // (equal for one run of count 2).  Two runs take the order bit, 1 when the
-// smaller byte comes first; one run takes none, since its bound is 0.
+// smaller byte comes first; one run takes none, since its bound is 0.  The
+// caller has topped the order stream up for this pair and those that
+// follow it.
 static inline void put_pair(uint8_t* out, const uint8_t* symbols, unsigned i0, unsigned i1,
                             InputStream* orders) {
-    uint32_t smaller_first = static_cast<uint32_t>(get_bounded(orders, i0 != i1));
+    uint32_t distinct = i0 != i1;
+    uint32_t smaller_first = static_cast<uint32_t>(orders->bits) & distinct;
+    orders->bits >>= distinct;
+    orders->avail -= static_cast<int>(distinct);
     out[0] = symbols[pick(smaller_first, i0, i1)];
     out[1] = symbols[pick(smaller_first, i1, i0)];
 }
@@ -192,9 +197,10 @@ static inline unsigned shape_of(const SmallList& list, int steps) {
 }
 
 // Writes the 4-byte list of the given shape whose runs are symbols[0..].
+// The caller has topped both streams up for it and the lists that follow
+// it; a 4-byte list takes at most 4 split bits and 2 order bits.
 static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputStream* splits,
                                  InputStream* orders, uint8_t* out) {
-    top_up(splits);
     const QuadSplit& entry = quad_splits[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)];
     splits->bits >>= entry.bits;
     splits->avail -= entry.bits;
@@ -205,6 +211,8 @@ static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputSt
 static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
     InputStream local_splits = *splits;
     InputStream local_orders = *orders;
+    top_up(&local_splits);
+    top_up(&local_orders);
     put_quad_runs(list.symbol, shape_of(list, 3), &local_splits, &local_orders, out);
     *splits = local_splits;
     *orders = local_orders;
@@ -278,6 +286,8 @@ static void put_octet(const SmallList& list, InputStream input[20], uint8_t* out
     input[17] = splits;
     InputStream pair_splits = input[18];
     InputStream orders = input[19];
+    top_up(&pair_splits);
+    top_up(&orders);
     for (int h = 0; h < 2; ++h) {
         uint32_t half = entry >> (4 + 12 * h);
         unsigned order = kRunOrders.order[half & 255];
@@ -296,6 +306,7 @@ static inline void put_short_list(const SmallList& list, int32_t total, InputStr
     if (list.runs == 1) {
         std::memset(out, list.symbol[0], static_cast<size_t>(total));
     } else if (total == 2) {
+        top_up(&input[19]);
         put_pair(out, list.symbol, 0, 1, &input[19]);
     } else {
         put_quad(list, &input[18], &input[19], out);
