@@ -29,7 +29,6 @@ struct CodeShapes {
 };
 
 static constexpr CodeShapes kCodeShapeTable;
-static constexpr const CodeShape* code_shapes = kCodeShapeTable.shapes;
 
 // The same walk as the pool decoder's split: rem0 and rem1 are what the
 // earlier and the later half still need, low and low + bound the least and
@@ -77,7 +76,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
             top_up(&in);
             bits = in.bits;
         }
-        const CodeShape& shape = code_shapes[bound];
+        const CodeShape& shape = kCodeShapeTable.shapes[bound];
         uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
         uint32_t short_bits = v & shape.short_mask;
         uint32_t long_code = short_bits < shape.long_end;
