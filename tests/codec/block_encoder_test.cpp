@@ -218,6 +218,17 @@ TEST(EncodedBlocks, TheBlockLoopWritesWhatThePairByPairStepsWrite) {
                    static_cast<uint8_t>((k >> 4) & 3), static_cast<uint8_t>(k >> 6)};
         ASSERT_EQ(streams_of_block(q), streams_pair_by_pair(q)) << k;
     }
+    // Runs of random lengths: many shared symbols, long lists whose ends
+    // are copied, spans of one symbol.
+    for (int alphabet : {1, 2, 5, 256}) {
+        Bytes noise = random_bytes(200000, static_cast<uint32_t>(alphabet) * 7919u);
+        Bytes data;
+        for (size_t i = 0; data.size() < 131072 + 18; i += 2) {
+            data.insert(data.end(), 1 + noise[i] % 40u, static_cast<uint8_t>(noise[i + 1] % alphabet));
+        }
+        data.resize(131072 + 18);
+        ASSERT_EQ(streams_of_block(data), streams_pair_by_pair(data)) << "runs, alphabet " << alphabet;
+    }
     // Small and large alphabets, lengths with and without a last odd pair.
     for (int32_t n : {6, 8, 10, 14, 30, 34, 1002, 4096, 70002, 262146, 524288}) {
         for (int alphabet : {3, 40, 256}) {

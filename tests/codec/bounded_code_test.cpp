@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "codec/bounded_code.h"
@@ -114,6 +115,37 @@ TEST(BoundedCode, LargeBoundsReadBackAtTheirEdges) {
     EXPECT_EQ(code_of(65535, 65535).size(), 16u);
     EXPECT_EQ(code_of(1, 524288).size(), 19u);
     EXPECT_EQ(code_of(524287, 524288).size(), 19u);
+}
+
+// Thousands of codes under bounds of every size after one another, from
+// every bit offset: the reader's loads overlap, so a value read from bits
+// loaded twice, or from a load that comes short, shows up here.
+TEST(BoundedCode, AMixedStreamReadsBackAcrossItsLoads) {
+    uint32_t state = 77;
+    auto next = [&state]() {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (int offset = 0; offset < 8; ++offset) {
+        reset_level_stream(&stream);
+        for (int i = 0; i < offset; ++i) put_bit(&stream, i & 1);
+        std::vector<std::pair<int32_t, int32_t>> codes;
+        int32_t bits = offset;
+        while (bits < 8 * (kStreamCapacity - 8)) {
+            int32_t m = static_cast<int32_t>(next() % (next() % 3 == 0 ? 524289u : 300u));
+            int32_t v = m > 0 ? static_cast<int32_t>(next() % static_cast<uint32_t>(m + 1)) : 0;
+            put_bounded(&stream, v, m);
+            codes.emplace_back(v, m);
+            bits = bits_in(&stream);
+        }
+        InputStream in = input_over(stream);
+        for (int i = 0; i < offset; ++i) ASSERT_EQ(read_bit(&in), i & 1);
+        for (const auto& [v, m] : codes) ASSERT_EQ(get_bounded(&in, m), v) << "m=" << m << " offset=" << offset;
+        EXPECT_EQ(bits_read(&in), bits);
+        EXPECT_FALSE(overran(&in));
+    }
 }
 
 TEST(BoundedCode, ACodeBegunAtTheLastBitOfAByteContinuesInTheNext) {

@@ -78,6 +78,28 @@ TEST(RoundTrip, EveryShapeOfAnEightByteSpanComesBack) {
     expect_round_trip(Bytes(data.begin(), data.begin() + 8 * 1000 + 6), "short block");
 }
 
+// Spans whose earlier half is one run and fills at once, at the start or at
+// the end of the symbol order, leave all their other runs to the later
+// half in one piece; and the other way round.
+TEST(RoundTrip, AHalfThatFillsAtOnceLeavesTheRestToTheOther) {
+    Bytes data;
+    for (int span : {16, 32, 64, 128, 256, 512, 4096}) {
+        for (uint8_t fill : {0, 255, 128}) {
+            Bytes distinct;
+            for (int i = 0; i < span / 2; ++i) {
+                uint8_t b = static_cast<uint8_t>(1 + (i * 37) % 254);
+                distinct.push_back(b == fill ? 7 : b);
+            }
+            Bytes run(static_cast<size_t>(span / 2), fill);
+            data.insert(data.end(), run.begin(), run.end());
+            data.insert(data.end(), distinct.begin(), distinct.end());
+            data.insert(data.end(), distinct.begin(), distinct.end());
+            data.insert(data.end(), run.begin(), run.end());
+        }
+    }
+    expect_round_trip(data, "halves of one run beside halves of many");
+}
+
 TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
     Bytes data = random_bytes(70000, 99);
     for (size_t i = 2000; i < 68000; ++i) data[i] = 'R';
