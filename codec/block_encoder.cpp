@@ -165,34 +165,6 @@ struct ArrayList {
     uint16_t cells[2 * kStride];
 };
 
-// The bounded code of write_bounded for every bound up to 128, the most a
-// merge below level 8 can have: a value v takes its low short_length bits
-// when v & short_mask is not below long_end, else one bit more.  For the
-// bound 0, long_end is 0 and the code has no bits.  The mask leads the
-// entry, so that the first four bytes ANDed with a value below 256 give the
-// short code.
-struct CodeShape {
-    uint8_t short_mask;
-    uint8_t short_length;
-    uint16_t unused;
-    uint32_t long_end;
-};
-
-struct CodeShapes {
-    CodeShape shapes[kArraySpan / 2 + 1];
-    constexpr CodeShapes() : shapes() {
-        for (uint32_t m = 0; m <= kArraySpan / 2; ++m) {
-            uint32_t top = 0;
-            while ((2u << top) <= (m | 1u)) ++top;
-            uint32_t h = 1u << top;
-            shapes[m] = CodeShape{static_cast<uint8_t>(h - 1), static_cast<uint8_t>(top), 0, m + 1 - h};
-        }
-    }
-};
-
-static constexpr CodeShapes kCodeShapeTable;
-static constexpr const CodeShape* kCodeShapes = kCodeShapeTable.shapes;
-
 // Both lists describe `total` bytes.  The walk stops when either list stands
 // at its sentinel, which no byte reaches.
 __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const ArrayList& b, int32_t total,
@@ -210,8 +182,9 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // comparison of the two symbols serving all five selections: compilers
     // spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind
-    // their symbols and a CodeShape is 8 bytes.
-    static_assert(sizeof(CodeShape) == 8, "the loop scales the bound by 8");
+    // their symbols and a CodeShape is 8 bytes.  A bound below level 8 is at
+    // most 128.
+    static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan / 2, "the loop's table");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
     __asm__(

@@ -2,6 +2,21 @@
 
 namespace {
 
+struct CodeShapes {
+    CodeShape shapes[kShapedBounds + 1];
+    constexpr CodeShapes() : shapes() {
+        for (uint32_t m = 0; m <= kShapedBounds; ++m) {
+            uint32_t top = 0;
+            while ((2u << top) <= (m | 1u)) ++top;
+            uint32_t h = 1u << top;
+            shapes[m] = CodeShape{static_cast<uint8_t>(h - 1), static_cast<uint8_t>(top),
+                                  static_cast<uint16_t>(2 * h - 1), m + 1 - h};
+        }
+    }
+};
+
+constexpr CodeShapes kShapes;
+
 struct ReversedBytes {
     uint8_t table[256];
     constexpr ReversedBytes() : table() {
@@ -29,4 +44,16 @@ const uint8_t kReversedByte[256] = {
 #undef R16
 #undef R4
 #undef R
+};
+
+const CodeShape kCodeShapes[kShapedBounds + 1] = {
+#define S(i) kShapes.shapes[i]
+#define S4(i) S(i), S(i + 1), S(i + 2), S(i + 3)
+#define S16(i) S4(i), S4(i + 4), S4(i + 8), S4(i + 12)
+#define S64(i) S16(i), S16(i + 16), S16(i + 32), S16(i + 48)
+    S64(0), S64(64), S64(128), S64(192), S(256)
+#undef S64
+#undef S16
+#undef S4
+#undef S
 };

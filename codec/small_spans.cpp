@@ -7,29 +7,6 @@
 
 /**** Splitting ****/
 
-// The codes under every bound up to 256: a code takes the low short_length
-// bits of the stream when they lie at or above long_end, else one bit more.
-struct CodeShape {
-    uint32_t long_mask;
-    uint32_t short_mask;
-    uint32_t long_end;
-    uint32_t short_length;
-};
-
-struct CodeShapes {
-    CodeShape shapes[kSmallRuns + 1];
-    constexpr CodeShapes() : shapes() {
-        for (uint32_t m = 0; m <= kSmallRuns; ++m) {
-            uint32_t top = 0;
-            while ((2u << top) <= (m | 1u)) ++top;
-            uint32_t h = 1u << top;
-            shapes[m] = CodeShape{2 * h - 1, h - 1, m + 1 - h, top};
-        }
-    }
-};
-
-static constexpr CodeShapes kCodeShapeTable;
-
 // The same walk as the pool decoder's split: rem0 and rem1 are what the
 // earlier and the later half still need, low and low + bound the least and
 // the most of the run's count that can go to the earlier half.  Most steps
@@ -44,6 +21,7 @@ static constexpr CodeShapes kCodeShapeTable;
 // bits in all, and one top-up before the walk serves it (`kShort`); longer
 // lists top up whenever fewer bits remain than a code can take.
 constexpr int kOneTopUp = 32;
+static_assert(kShapedBounds >= kSmallRuns, "a bound in a small span is at most its count");
 
 template <bool kShort>
 static void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
@@ -76,7 +54,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
             top_up(&in);
             bits = in.bits;
         }
-        const CodeShape& shape = kCodeShapeTable.shapes[bound];
+        const CodeShape& shape = kCodeShapes[bound];
         uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
         uint32_t short_bits = v & shape.short_mask;
         uint32_t long_code = short_bits < shape.long_end;

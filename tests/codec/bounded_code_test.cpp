@@ -148,6 +148,28 @@ TEST(BoundedCode, AMixedStreamReadsBackAcrossItsLoads) {
     }
 }
 
+// The tabled shapes give every code of put_bounded: its bits, its length,
+// and the value read back from it, whatever bits follow it.
+TEST(BoundedCode, TheShapesOfSmallBoundsGiveTheirCodes) {
+    for (int32_t m = 0; m <= kShapedBounds; ++m) {
+        const CodeShape& shape = kCodeShapes[m];
+        for (int32_t v = 0; v <= m; ++v) {
+            std::string code = code_of(v, m);
+            uint32_t short_bits = static_cast<uint32_t>(v) & shape.short_mask;
+            bool long_code = short_bits < shape.long_end;
+            ASSERT_EQ(code.size(), shape.short_length + (long_code ? 1u : 0u)) << "m=" << m << " v=" << v;
+            uint32_t stream_bits = 0;
+            for (size_t i = 0; i < code.size(); ++i) stream_bits |= (code[i] == '1' ? 1u : 0u) << i;
+            for (uint32_t after : {0u, ~0u}) {
+                uint32_t window = (stream_bits | after << code.size()) & shape.long_mask;
+                uint32_t read = window & shape.short_mask;
+                uint32_t value = read < shape.long_end ? window : read;
+                ASSERT_EQ(value, static_cast<uint32_t>(v)) << "m=" << m << " after=" << after;
+            }
+        }
+    }
+}
+
 TEST(BoundedCode, ACodeBegunAtTheLastBitOfAByteContinuesInTheNext) {
     reset_level_stream(&stream);
     for (int i = 0; i < 7; ++i) put_bit(&stream, 0);
