@@ -53,13 +53,14 @@ bool read_root_list(InputStream* root, int depth, int32_t n) {
 // add up to rem0 + rem1 and every value is read under its bound, the walk
 // always ends with both halves exactly full.
 //
-// Each step is free of branches: the node goes on to the earlier half with
-// its share a, and a copy taken from the head of the free list goes on to
-// the later half with the rest b.  When one share is 0 the node itself goes
-// to the half that has the other, the copy stays on the free list, and the
-// link written into the half that got nothing is overwritten later, by the
-// next node it gets or when the walk ends.  The free list never runs dry:
-// a decoder holds at most two lists of at most 256 runs per depth.
+// The bookkeeping of a step has no branches: the node goes on to the
+// earlier half with its share a, and a copy taken from the head of the free
+// list goes on to the later half with the rest b.  When one share is 0 the
+// node itself goes to the half that has the other, the copy stays on the
+// free list, and the link written into the half that got nothing is
+// overwritten later, by the next node it gets or when the walk ends.  The
+// free list never runs dry: a decoder holds at most two lists of at most
+// 256 runs per depth.
 //
 // Most steps have room for the whole run on both sides, so that low is 0
 // and the bound is the run's count; testing for that, rather than computing

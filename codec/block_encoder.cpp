@@ -165,8 +165,9 @@ struct ArrayList {
     uint16_t cells[2 * kStride];
 };
 
-// Both lists describe `total` bytes.  The walk stops when either list stands
-// at its sentinel, which no byte reaches.
+// The merge of merge_into on arrays: both lists describe `total` bytes, and
+// rem0 and rem1, low and high are as there.  The walk stops when either
+// list stands at its sentinel, which no byte reaches.
 __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const ArrayList& b, int32_t total,
                                                    LevelWriter& writer, ArrayList& out) {
     const uint16_t* pa = a.cells;
@@ -178,12 +179,11 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     int64_t rem0 = total;
     int64_t rem1 = total;
 #if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
-    // The loop below, step for step, with every value in a register and the
-    // comparison of the two symbols serving all five selections: compilers
-    // spill the remainders and the accumulator here and test each
-    // selection anew.  The counts stand kStride cells behind
-    // their symbols and a CodeShape is 8 bytes.  A bound below level 8 is at
-    // most 128.
+    // The portable loop below, step for step, with every value in a register
+    // and the comparison of the two symbols serving all five selections:
+    // compilers spill the remainders and the accumulator here and test each
+    // selection anew.  The counts stand kStride cells behind their symbols,
+    // a CodeShape is 8 bytes and a bound below level 8 is at most 128.
     static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan / 2, "the loop's table");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;

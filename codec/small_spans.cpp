@@ -159,10 +159,10 @@ static bool build_quad_splits() {
 // that found otherwise would decode wrongly, so it stops at start-up.
 static const bool quad_splits_built = build_quad_splits() || (std::abort(), false);
 
-// The shape of a list of `total` bytes (at most 8): bit i is set when a run
-// ends after byte i + 1 and another follows.  Fixed steps instead of a loop
-// over the runs, whose number the branches could not guess; counts beyond
-// the last run are never used.
+// The shape of a list of steps + 1 bytes (at most 8): bit i is set when a
+// run ends after byte i + 1 and another follows.  Fixed steps instead of a
+// loop over the runs, whose number the branches could not guess; counts
+// beyond the last run are never used.
 static inline unsigned shape_of(const SmallList& list, int steps) {
     unsigned shape = 0;
     unsigned sum = 0;
