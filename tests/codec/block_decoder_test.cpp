@@ -75,6 +75,36 @@ TEST(DamagedBlocks, ARootListThatDoesNotDescribeTheBlockIsRefused) {
     EXPECT_EQ(decode_records(records, 2).status, CodecStatus::damaged);
 }
 
+// Single flipped bits anywhere in the records of a block of text, which
+// runs through the pool's depths, the arrays of small spans and the tables
+// of short lists: the decoder reads every value under its bound, so it
+// either refuses the block or gives back a block of the right length, and
+// the same one each time (no byte may depend on memory it did not write).
+TEST(DamagedBlocks, FlippedBitsInALargeBlockAreRefusedOrDecodedAlike) {
+    Bytes text = corpus_file("lcet10.txt");
+    Bytes data(text.begin(), text.begin() + 30000);
+    Bytes records = encode_records(data);
+    Bytes where = random_bytes(4 * 100, 2024);
+    int refused = 0;
+    for (int i = 0; i < 100; ++i) {
+        uint32_t bit = (static_cast<uint32_t>(where[4 * i]) << 16 | where[4 * i + 1] << 8 | where[4 * i + 2]) %
+                       static_cast<uint32_t>(8 * records.size());
+        Bytes damaged = records;
+        damaged[bit / 8] ^= static_cast<uint8_t>(1 << (bit % 8));
+        Decoded first = decode_records(damaged, 30000);
+        Decoded again = decode_records(damaged, 30000);
+        ASSERT_TRUE(first.status == CodecStatus::ok || first.status == CodecStatus::damaged) << "bit " << bit;
+        ASSERT_EQ(first.status, again.status) << "bit " << bit;
+        ASSERT_TRUE(first.bytes == again.bytes) << "bit " << bit;
+        if (first.status == CodecStatus::ok) {
+            ASSERT_EQ(first.bytes.size(), data.size()) << "bit " << bit;
+        } else {
+            ++refused;
+        }
+    }
+    EXPECT_GT(refused, 0);  // flips in the record lengths at least
+}
+
 TEST(DamagedBlocks, AnOddOrNegativeSizeIsRefused) {
     EXPECT_EQ(decode_records(kAbRecords, 3).status, CodecStatus::damaged);
     EXPECT_EQ(decode_records(kAbRecords, -2).status, CodecStatus::damaged);

@@ -145,6 +145,14 @@ TEST(BoundedCode, AMixedStreamReadsBackAcrossItsLoads) {
         for (const auto& [v, m] : codes) ASSERT_EQ(get_bounded(&in, m), v) << "m=" << m << " offset=" << offset;
         EXPECT_EQ(bits_read(&in), bits);
         EXPECT_FALSE(overran(&in));
+        // Past the codes: the rest of the last byte, then the end, read as 0;
+        // the reader is overrun once it has taken a bit beyond the data.
+        while (bits_read(&in) < 8 * static_cast<int64_t>(used_length(&stream)) + 100) {
+            int64_t before = bits_read(&in);
+            ASSERT_EQ(get_bounded(&in, 300000), 0);
+            ASSERT_EQ(overran(&in), bits_read(&in) > 8 * static_cast<int64_t>(used_length(&stream)))
+                << "from bit " << before;
+        }
     }
 }
 
