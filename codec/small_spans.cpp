@@ -129,25 +129,33 @@ static void pair_runs(const SmallList& pair, uint8_t runs[2]) {
     runs[1] = pair.symbol[pair.runs - 1];
 }
 
+// Splits the stand-in list of `total` bytes (4 or 8) of the given shape,
+// whose symbols are its run numbers, with `peek` as the next bits of the
+// split stream; returns the bits the split took.
+static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallList& early, SmallList& late) {
+    SmallList list;
+    list.runs = 0;
+    for (int end = 1, start = 0; end <= total; ++end) {
+        if (end < total && (shape >> (end - 1) & 1) == 0) continue;
+        list.symbol[list.runs] = static_cast<uint8_t>(list.runs);
+        list.count[list.runs++] = static_cast<uint16_t>(end - start);
+        start = end;
+    }
+    uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
+    InputStream in = open_input(bits, 1);
+    split_small<true>(list, total / 2, total / 2, &in, early, late);
+    return bits_read(&in);
+}
+
 static bool build_quad_splits() {
     for (unsigned shape = 0; shape < 8; ++shape) {
         for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
-            SmallList list;
-            list.runs = 0;
-            for (int end = 1, start = 0; end <= 4; ++end) {
-                if (end < 4 && (shape >> (end - 1) & 1) == 0) continue;
-                list.symbol[list.runs] = static_cast<uint8_t>(list.runs);
-                list.count[list.runs++] = static_cast<uint16_t>(end - start);
-                start = end;
-            }
-            uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
-            InputStream in = open_input(bits, 1);
             SmallList early;
             SmallList late;
-            split_small<true>(list, 2, 2, &in, early, late);
-            if (bits_read(&in) > kQuadPeekBits) return false;
+            int64_t taken = split_stand_in(shape, 4, peek, early, late);
+            if (taken > kQuadPeekBits) return false;
             QuadSplit& entry = quad_splits[shape][peek];
-            entry.bits = static_cast<uint8_t>(bits_read(&in));
+            entry.bits = static_cast<uint8_t>(taken);
             pair_runs(early, entry.early);
             pair_runs(late, entry.late);
         }
@@ -208,20 +216,10 @@ constexpr int kOctetPeekBits = 8;
 static uint32_t octet_splits[128][1 << kOctetPeekBits];
 
 static uint32_t octet_split(unsigned shape, unsigned peek) {
-    SmallList list;
-    list.runs = 0;
-    for (int end = 1, start = 0; end <= 8; ++end) {
-        if (end < 8 && (shape >> (end - 1) & 1) == 0) continue;
-        list.symbol[list.runs] = static_cast<uint8_t>(list.runs);
-        list.count[list.runs++] = static_cast<uint16_t>(end - start);
-        start = end;
-    }
-    uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
-    InputStream in = open_input(bits, 1);
     SmallList halves[2];
-    split_small<true>(list, 4, 4, &in, halves[0], halves[1]);
-    if (bits_read(&in) > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
-    uint32_t entry = static_cast<uint32_t>(bits_read(&in));
+    int64_t taken = split_stand_in(shape, 8, peek, halves[0], halves[1]);
+    if (taken > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
+    uint32_t entry = static_cast<uint32_t>(taken);
     for (int h = 0; h < 2; ++h) {
         uint32_t runs = 0;
         for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
