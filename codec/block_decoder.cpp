@@ -144,6 +144,7 @@ static void take_small_list(int depth, SmallList& small) {
         last = node;
     }
     small.runs = k;
+    mark_end(small);
     node_pool.free_tail->next = list;
     node_pool.free_tail = last;
 }

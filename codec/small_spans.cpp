@@ -1,5 +1,6 @@
 #include "codec/small_spans.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,70 +24,153 @@
 constexpr int kOneTopUp = 32;
 static_assert(kShapedBounds >= kSmallRuns, "a bound in a small span is at most its count");
 
+struct SplitWalk {
+    uint64_t bits;  // as loaded; the next code starts `used` bits in
+    uint64_t used;
+    int32_t rem0;
+    int32_t rem1;
+    intptr_t k;   // the next run of the parent list
+    intptr_t ne;  // runs of the earlier half so far
+    intptr_t nl;  // runs of the later half so far
+};
+
+#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+// The usual step of split_small, where both halves have room for the whole
+// run, as one loop with every value in a register (the compilers spill the
+// walk's state here and test the code's shape twice).  It stops before any
+// other step: a half full, a run longer than a half's room (or the end mark),
+// or fewer than nine bits left once `used` is past `limit`, the bits loaded
+// minus nine (which may be below 0).  The later half lies right behind the earlier one.
+static inline void fast_split_steps(const SmallList& list, SmallList* halves, SplitWalk& w, int64_t limit) {
+    static_assert(sizeof(CodeShape) == 8, "the loop's table");
+    constexpr size_t kSymbols = offsetof(SmallList, symbol);
+    constexpr size_t kCounts = offsetof(SmallList, count);
+    constexpr size_t kLate = sizeof(SmallList);
+    uint64_t used = w.used;
+    int64_t rem0 = w.rem0;
+    int64_t rem1 = w.rem1;
+    intptr_t k = w.k;
+    intptr_t ne = w.ne;
+    intptr_t nl = w.nl;
+    uint64_t t0, t1, t2, q;
+    __asm__(
+        "1:\n\t"
+        "mov %k[rem1], %k[t0]\n\t"
+        "cmp %k[rem1], %k[rem0]\n\t"
+        "cmovl %k[rem0], %k[t0]\n\t"  // fits: the smaller room
+        "test %k[t0], %k[t0]\n\t"
+        "je 2f\n\t"
+        "movzwl %c[counts](%[list], %[k], 2), %k[q]\n\t"
+        "cmp %k[t0], %k[q]\n\t"
+        "ja 2f\n\t"
+        "cmp %[limit], %%rcx\n\t"
+        "jg 2f\n\t"
+        "mov %[bits], %[t0]\n\t"
+        "shr %%cl, %[t0]\n\t"
+        "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t"
+        "and %k[t0], %k[t1]\n\t"  // v: the long code's bits
+        "movzbl (%[shapes], %[q], 8), %k[t2]\n\t"
+        "and %k[t0], %k[t2]\n\t"  // the short code, off v's chain
+        "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  // below long_end: the long code
+        "cmovb %k[t1], %k[t2]\n\t"  // a
+        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"
+        "adc $0, %k[t0]\n\t"  // the code's length
+        "add %[t0], %%rcx\n\t"
+        "movzbl %c[symbols](%[list], %[k], 1), %k[t0]\n\t"
+        "mov %b[t0], %c[symbols](%[halves], %[ne], 1)\n\t"
+        "mov %w[t2], %c[counts](%[halves], %[ne], 2)\n\t"
+        "mov %b[t0], %c[symbols] + %c[late](%[halves], %[nl], 1)\n\t"
+        "sub %k[t2], %k[q]\n\t"  // b
+        "mov %w[q], %c[counts] + %c[late](%[halves], %[nl], 2)\n\t"
+        "sub %k[t2], %k[rem0]\n\t"
+        "sub %k[q], %k[rem1]\n\t"
+        "cmp $1, %k[t2]\n\t"
+        "sbb $-1, %[ne]\n\t"
+        "cmp $1, %k[q]\n\t"
+        "sbb $-1, %[nl]\n\t"
+        "add $1, %[k]\n\t"
+        "jmp 1b\n\t"
+        "2:\n\t"
+        : "+c"(used), [rem0] "+r"(rem0), [rem1] "+r"(rem1), [k] "+r"(k), [ne] "+r"(ne), [nl] "+r"(nl),
+          [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q)
+        : [bits] "r"(w.bits), [limit] "rm"(limit), [list] "r"(&list), [halves] "r"(halves),
+          [shapes] "r"(kCodeShapes), [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate)
+        : "cc", "memory");
+    w.used = used;
+    w.rem0 = static_cast<int32_t>(rem0);
+    w.rem1 = static_cast<int32_t>(rem1);
+    w.k = k;
+    w.ne = ne;
+    w.nl = nl;
+}
+#endif
+
 template <bool kShort>
 static void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
-                        SmallList& early, SmallList& late) {
+                        SmallList halves[2]) {
+    SmallList& early = halves[0];
+    SmallList& late = halves[1];
     InputStream in = *stream;
     if (kShort) top_up(&in);
-    uint64_t bits = in.bits;
-    int used = 0;
-    int32_t rem0 = a_total;
-    int32_t rem1 = b_total;
-    int ne = 0;
-    int nl = 0;
-    int k = 0;
-    const int runs = list.runs;
-    for (;; ++k) {
-        int32_t fits = rem0 < rem1 ? rem0 : rem1;
-        if (fits == 0 || k == runs) break;  // runs left over only in a damaged list
-        int32_t q = list.count[k];
-        uint8_t symbol = list.symbol[k];
+    SplitWalk w{in.bits, 0, a_total, b_total, 0, 0, 0};
+    const intptr_t runs = list.runs;
+    for (;; ++w.k) {
+#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+        fast_split_steps(list, halves, w, kShort ? 64 : in.avail - 9);
+#endif
+        int32_t fits = w.rem0 < w.rem1 ? w.rem0 : w.rem1;
+        if (fits == 0) break;
+        int32_t q = list.count[w.k];
+        uint8_t symbol = list.symbol[w.k];
         int32_t low = 0;
         int32_t bound = q;
         if (__builtin_expect(q > fits, 0)) {
-            low = q > rem1 ? q - rem1 : 0;
-            bound = (q < rem0 ? q : rem0) - low;
+            // The end mark behind the last run is above every remainder,
+            // so the end of the list is only looked for here.
+            if (w.k == runs) break;  // runs used up early only in a damaged list
+            low = q > w.rem1 ? q - w.rem1 : 0;
+            bound = (q < w.rem0 ? q : w.rem0) - low;
         }
-        if (!kShort && in.avail - used < 9) {  // a code under 256 has at most 9 bits
-            in.bits = bits;
-            in.avail -= used;
-            used = 0;
+        if (!kShort && in.avail - static_cast<int>(w.used) < 9) {  // a code under 256 has at most 9 bits
+            in.bits = w.bits >> w.used;
+            in.avail -= static_cast<int>(w.used);
+            w.used = 0;
             top_up(&in);
-            bits = in.bits;
+            w.bits = in.bits;
         }
         const CodeShape& shape = kCodeShapes[bound];
-        uint32_t v = static_cast<uint32_t>(bits) & shape.long_mask;
+        uint32_t v = static_cast<uint32_t>(w.bits >> w.used) & shape.long_mask;
         uint32_t short_bits = v & shape.short_mask;
         uint32_t long_code = short_bits < shape.long_end;
-        int length = static_cast<int>(shape.short_length + long_code);
-        bits >>= length;
-        used += length;
+        w.used += shape.short_length + long_code;
         int32_t a = low + static_cast<int32_t>(pick(long_code, v, short_bits));
         int32_t b = q - a;
-        early.symbol[ne] = symbol;
-        early.count[ne] = static_cast<uint16_t>(a);
-        ne += a != 0;
-        late.symbol[nl] = symbol;
-        late.count[nl] = static_cast<uint16_t>(b);
-        nl += b != 0;
-        rem0 -= a;
-        rem1 -= b;
+        early.symbol[w.ne] = symbol;
+        early.count[w.ne] = static_cast<uint16_t>(a);
+        w.ne += a != 0;
+        late.symbol[w.nl] = symbol;
+        late.count[w.nl] = static_cast<uint16_t>(b);
+        w.nl += b != 0;
+        w.rem0 -= a;
+        w.rem1 -= b;
     }
-    SmallList& rest = rem0 != 0 ? early : late;
-    int n = rem0 != 0 ? ne : nl;
-    int left = runs - k;
-    for (int c = 0; c < left; c += 8) {
-        std::memcpy(rest.symbol + n + c, list.symbol + k + c, 8);
-        std::memcpy(rest.count + n + c, list.count + k + c, 16);
+    SmallList& rest = w.rem0 != 0 ? early : late;
+    intptr_t n = w.rem0 != 0 ? w.ne : w.nl;
+    intptr_t left = runs - w.k;
+    for (intptr_t c = 0; c < left; c += 8) {
+        std::memcpy(rest.symbol + n + c, list.symbol + w.k + c, 8);
+        std::memcpy(rest.count + n + c, list.count + w.k + c, 16);
         // Few runs are left as a rule: keeps the compiler from making this
         // loop a call to memmove.
         __asm__("" ::: "memory");
     }
     n += left;
-    early.runs = rem0 != 0 ? n : ne;
-    late.runs = rem0 != 0 ? nl : n;
-    in.bits = bits;
-    in.avail -= used;
+    early.runs = static_cast<int>(w.rem0 != 0 ? n : w.ne);
+    late.runs = static_cast<int>(w.rem0 != 0 ? w.nl : n);
+    mark_end(early);
+    mark_end(late);
+    in.bits = w.bits >> w.used;
+    in.avail -= static_cast<int>(w.used);
     *stream = in;
 }
 
@@ -132,7 +216,7 @@ static void pair_runs(const SmallList& pair, uint8_t runs[2]) {
 // Splits the stand-in list of `total` bytes (4 or 8) of the given shape,
 // whose symbols are its run numbers, with `peek` as the next bits of the
 // split stream; returns the bits the split took.
-static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallList& early, SmallList& late) {
+static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallList halves[2]) {
     SmallList list;
     list.runs = 0;
     for (int end = 1, start = 0; end <= total; ++end) {
@@ -141,23 +225,23 @@ static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallLis
         list.count[list.runs++] = static_cast<uint16_t>(end - start);
         start = end;
     }
+    mark_end(list);
     uint8_t bits[1 + kInputPadding] = {kReversedByte[peek]};
     InputStream in = open_input(bits, 1);
-    split_small<true>(list, total / 2, total / 2, &in, early, late);
+    split_small<true>(list, total / 2, total / 2, &in, halves);
     return bits_read(&in);
 }
 
 static bool build_quad_splits() {
     for (unsigned shape = 0; shape < 8; ++shape) {
         for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
-            SmallList early;
-            SmallList late;
-            int64_t taken = split_stand_in(shape, 4, peek, early, late);
+            SmallList halves[2];
+            int64_t taken = split_stand_in(shape, 4, peek, halves);
             if (taken > kQuadPeekBits) return false;
             QuadSplit& entry = quad_splits[shape][peek];
             entry.bits = static_cast<uint8_t>(taken);
-            pair_runs(early, entry.early);
-            pair_runs(late, entry.late);
+            pair_runs(halves[0], entry.early);
+            pair_runs(halves[1], entry.late);
         }
     }
     return true;
@@ -217,7 +301,7 @@ static uint32_t octet_splits[128][1 << kOctetPeekBits];
 
 static uint32_t octet_split(unsigned shape, unsigned peek) {
     SmallList halves[2];
-    int64_t taken = split_stand_in(shape, 8, peek, halves[0], halves[1]);
+    int64_t taken = split_stand_in(shape, 8, peek, halves);
     if (taken > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
     uint32_t entry = static_cast<uint32_t>(taken);
     for (int h = 0; h < 2; ++h) {
@@ -302,14 +386,15 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
         put_octet(list, input, out);
         return;
     }
-    SmallList early;
-    SmallList late;
+    SmallList halves[2];
+    const SmallList& early = halves[0];
+    const SmallList& late = halves[1];
     int32_t a_total = kBlockSize >> (depth + 1);
     int32_t b_total = total - a_total;
     if (a_total + b_total <= kOneTopUp) {
-        split_small<true>(list, a_total, b_total, &input[depth + 1], early, late);
+        split_small<true>(list, a_total, b_total, &input[depth + 1], halves);
     } else {
-        split_small<false>(list, a_total, b_total, &input[depth + 1], early, late);
+        split_small<false>(list, a_total, b_total, &input[depth + 1], halves);
     }
     if (depth == 16) {  // halves of four bytes and of two
         put_short_list(early, a_total, input, out);

@@ -16,11 +16,16 @@ constexpr int kSmallDepth = 11;  // spans of 256 bytes
 constexpr int kSmallRuns = 256;
 
 // Runs are copied eight at a time, so the arrays have room for seven more.
+// The count behind the last run is kEndCount, above any count of a run.
 struct SmallList {
     int runs;
     uint8_t symbol[kSmallRuns + 8];
     uint16_t count[kSmallRuns + 8];
 };
+
+constexpr uint16_t kEndCount = 0xFFFF;
+
+inline void mark_end(SmallList& list) { list.count[list.runs] = kEndCount; }
 
 // The depth at which a list of t bytes (t >= 2) describes its span whole:
 // the top depth of a block of t bytes.
