@@ -142,23 +142,24 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
     return first;
 }
 
-/**** Spans of 256 bytes in arrays ****/
+/**** Spans of 512 bytes in arrays ****/
 
-// Up to level 8 a list describes at most 256 bytes.  A whole 256-byte span
-// is therefore merged up to level 8 in arrays on the stack, in the order in
+// A list has at most 256 runs, and up to level 9 it describes at most 512
+// bytes, so that no bound of its merges exceeds 256.  A whole 512-byte span
+// is therefore merged up to level 9 in arrays on the stack, in the order in
 // which the counter would merge it, so every level's codes come out in the
-// same order; only the span's level-8 list is built from the pool.  Each
+// same order; only the span's level-9 list is built from the pool.  Each
 // array ends in a sentinel symbol above every byte, so a merge needs one
 // test per step for the end of either list.  Once a list is used up, the
 // other's remaining runs have the bound 0 and write no bits.
-constexpr int kArrayLevel = 8;
+constexpr int kArrayLevel = 9;
 constexpr int kArraySpan = 1 << kArrayLevel;
 constexpr uint16_t kSentinel = 256;
 
 // A run's symbol is at cells[k], its count kStride cells further on; runs
 // are copied eight at a time, so there is room for seven more behind the
-// sentinel.
-constexpr int kStride = kArraySpan + 16;
+// sentinel of a list of 256 runs.
+constexpr int kStride = 256 + 16;
 
 struct ArrayList {
     int runs;
@@ -183,7 +184,10 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // and the comparison of the two symbols serving all five selections:
     // compilers spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind their symbols,
-    // a CodeShape is 8 bytes and a bound below level 8 is at most 128.
+    // a CodeShape is 8 bytes and a bound below level 9 is at most 256.  The
+    // short code is the value ANDed with the entry's first four bytes: a value
+    // below 256 meets only the short mask there, and 256 itself (under the
+    // bound 256) meets bit 0 of that bound's short length 8, which is 0.
     static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan / 2, "the loop's table");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
@@ -344,7 +348,7 @@ static inline void span_list(const QuadEntry* table, const uint8_t* span, ArrayL
     }
 }
 
-// Codes the 256-byte span and leaves its list in slot `side` of level 8.
+// Codes the 512-byte span and leaves its list in slot `side` of level 9.
 static void encode_span(const QuadEntry* table, const uint8_t* span, int side) {
     ArrayList top;
     span_list<kArrayLevel>(table, span, top);

@@ -22,7 +22,7 @@
 // bits in all, and one top-up before the walk serves it (`kShort`); longer
 // lists top up whenever fewer bits remain than a code can take.
 constexpr int kOneTopUp = 32;
-static_assert(kShapedBounds >= kSmallRuns, "a bound in a small span is at most its count");
+static_assert(kShapedBounds >= (kBlockSize >> (kSmallDepth + 1)), "a bound is at most the earlier half's room");
 
 struct SplitWalk {
     uint64_t bits;  // as loaded; the next code starts `used` bits in

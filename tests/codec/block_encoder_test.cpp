@@ -229,6 +229,14 @@ TEST(EncodedBlocks, TheBlockLoopWritesWhatThePairByPairStepsWrite) {
         data.resize(131072 + 18);
         ASSERT_EQ(streams_of_block(data), streams_pair_by_pair(data)) << "runs, alphabet " << alphabet;
     }
+    // Runs of 64 to 512 bytes on span boundaries: a symbol that fills one
+    // half of its span has the bound of the half's whole count (up to 256).
+    Bytes halves;
+    for (int k = 0; halves.size() < 65536; ++k) {
+        halves.insert(halves.end(), static_cast<size_t>(64) << (k % 4), static_cast<uint8_t>("ab\xff"[k % 3]));
+    }
+    halves.resize(65536);
+    ASSERT_EQ(streams_of_block(halves), streams_pair_by_pair(halves)) << "runs of whole halves";
     // Small and large alphabets, lengths with and without a last odd pair.
     for (int32_t n : {6, 8, 10, 14, 30, 34, 1002, 4096, 70002, 262146, 524288}) {
         for (int alphabet : {3, 40, 256}) {

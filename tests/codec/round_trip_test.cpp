@@ -50,6 +50,15 @@ TEST(RoundTrip, ExtremesOfContentComeBack) {
     Bytes alternating(300000);
     for (size_t i = 0; i < alternating.size(); ++i) alternating[i] = (i / 3) % 2 ? 'x' : 'y';
     expect_round_trip(alternating, "alternating runs");
+    // Runs that fill whole halves of spans of 128 to 1024 bytes, among
+    // short ones: the largest bounds of the small spans' splits.
+    Bytes halves;
+    for (int k = 0; halves.size() < 300000; ++k) {
+        size_t run = k % 5 == 4 ? 3 : static_cast<size_t>(64) << (k % 4);
+        halves.insert(halves.end(), run, static_cast<uint8_t>("ab\x00\xff"[k % 4]));
+    }
+    halves.resize(300000);
+    expect_round_trip(halves, "runs of whole halves");
 }
 
 // Every way of cutting eight bytes into runs (and so every way for their two
