@@ -109,6 +109,24 @@ TEST(RoundTrip, AHalfThatFillsAtOnceLeavesTheRestToTheOther) {
     expect_round_trip(data, "halves of one run beside halves of many");
 }
 
+// Spans of 512 bytes drawn from 1 to 256 symbols, evenly and skewed: the
+// splits' walks leave their usual step at every point of their lists, and
+// long lists load the split stream again in the middle of a walk.
+TEST(RoundTrip, SpansOfAnyNumberOfSymbolsComeBack) {
+    Bytes noise = random_bytes(512 * 256 * 2, 777);
+    Bytes data;
+    for (unsigned symbols = 1; symbols <= 256; ++symbols) {
+        for (unsigned skewed = 0; skewed < 2; ++skewed) {
+            for (int i = 0; i < 512; ++i) {
+                unsigned r = noise[data.size()];
+                unsigned pick = (skewed ? r * r >> 8 : r) % symbols;
+                data.push_back(static_cast<uint8_t>(pick * (256 / symbols)));
+            }
+        }
+    }
+    expect_round_trip(data, "spans of 1 to 256 symbols");
+}
+
 TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
     Bytes data = random_bytes(70000, 99);
     for (size_t i = 2000; i < 68000; ++i) data[i] = 'R';
