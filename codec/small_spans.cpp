@@ -71,11 +71,10 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
         "and %k[t0], %k[t1]\n\t"  // v: the long code's bits
         "movzbl (%[shapes], %[q], 8), %k[t2]\n\t"
         "and %k[t0], %k[t2]\n\t"  // the short code, off v's chain
+        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"  // the short code's length
         "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  // below long_end: the long code
         "cmovb %k[t1], %k[t2]\n\t"  // a
-        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"
-        "adc $0, %k[t0]\n\t"  // the code's length
-        "add %[t0], %%rcx\n\t"
+        "adc %[t0], %%rcx\n\t"  // one bit more for the long code
         "movzbl %c[symbols](%[list], %[k], 1), %k[t0]\n\t"
         "mov %b[t0], %c[symbols](%[halves], %[ne], 1)\n\t"
         "mov %w[t2], %c[counts](%[halves], %[ne], 2)\n\t"
