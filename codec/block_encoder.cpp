@@ -179,7 +179,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     uint8_t* position = writer.position;
     int64_t rem0 = total;
     int64_t rem1 = total;
-#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#ifdef Q73_X86_64_LOOPS
     // The portable loop below, step for step, with every value in a register
     // and the comparison of the two symbols serving all five selections:
     // compilers spill the remainders and the accumulator here and test each

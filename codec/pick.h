@@ -7,6 +7,12 @@
 
 #include <cstdint>
 
+// The hand-written x86-64 loops of the merge and the split; elsewhere, and
+// when Q73_PORTABLE_LOOPS is defined, their portable C++ forms.
+#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#define Q73_X86_64_LOOPS 1
+#endif
+
 // x when `take` is not 0, else y.
 template <typename T>
 static inline T pick(uint32_t take, T x, T y) {

@@ -34,7 +34,7 @@ struct SplitWalk {
     intptr_t nl;  // runs of the later half so far
 };
 
-#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#ifdef Q73_X86_64_LOOPS
 // The usual step of split_small, where both halves have room for the whole
 // run, as one loop with every value in a register (the compilers spill the
 // walk's state here and test the code's shape twice).  It stops before any
@@ -114,7 +114,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     SplitWalk w{in.bits, 0, a_total, b_total, 0, 0, 0};
     const intptr_t runs = list.runs;
     for (;; ++w.k) {
-#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#ifdef Q73_X86_64_LOOPS
         fast_split_steps(list, halves, w, kShort ? 64 : in.avail - 9);
 #endif
         int32_t fits = w.rem0 < w.rem1 ? w.rem0 : w.rem1;
