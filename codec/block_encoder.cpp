@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "codec/bounded_code.h"
+#include "codec/array_list.h"
 #include "codec/job_files.h"
+#include "codec/lane_spans.h"
 #include "codec/level_writer.h"
 #include "codec/pair_quads.h"
 #include "codec/pick.h"
@@ -154,17 +156,6 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
 // other's remaining runs have the bound 0 and write no bits.
 constexpr int kArrayLevel = 9;
 constexpr int kArraySpan = 1 << kArrayLevel;
-constexpr uint16_t kSentinel = 256;
-
-// A run's symbol is at cells[k], its count kStride cells further on; runs
-// are copied eight at a time, so there is room for seven more behind the
-// sentinel of a list of 256 runs.
-constexpr int kStride = 256 + 16;
-
-struct ArrayList {
-    int runs;
-    uint16_t cells[2 * kStride];
-};
 
 // The merge of merge_into on arrays: both lists describe `total` bytes, and
 // rem0 and rem1, low and high are as there.  The walk stops when either
@@ -306,19 +297,6 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     out.runs = static_cast<int>(po - out.cells);
 }
 
-static inline void quad_array(const QuadEntry* table, const uint8_t* q, ArrayList& out) {
-    const QuadEntry& e = table[quad_index(q)];
-    write_bits(writers[0], e.order_bits, e.order_count);
-    write_bits(writers[1], e.split_bits, e.split_count);
-    // Entries past the last run hold source 0 and count 0.
-    for (int k = 0; k < 4; ++k) {
-        out.cells[k] = q[e.source[k]];
-        out.cells[kStride + k] = e.count[k];
-    }
-    out.runs = e.runs;
-    out.cells[e.runs] = kSentinel;
-}
-
 static RunNode* pool_list(const ArrayList& list) {
     RunNode head;
     RunNode* last = &head;
@@ -333,26 +311,26 @@ static RunNode* pool_list(const ArrayList& list) {
     return head.next;
 }
 
-// The list of the 2^L bytes at `span`, with the merges below it in the
-// counter's order: both halves whole, then their merge.  Unrolled at
-// compile time, so that no branch has to follow the counter.
-template <int L>
-static inline void span_list(const QuadEntry* table, const uint8_t* span, ArrayList& out) {
-    if constexpr (L == 2) {
-        quad_array(table, span, out);
-    } else {
-        ArrayList halves[2];
-        span_list<L - 1>(table, span, halves[0]);
-        span_list<L - 1>(table, span + (1 << (L - 1)), halves[1]);
-        merge_arrays(halves[0], halves[1], 1 << (L - 1), writers[L - 1], out);
-    }
-}
-
 // Codes the 512-byte span and leaves its list in slot `side` of level 9.
-static void encode_span(const QuadEntry* table, const uint8_t* span, int side) {
-    ArrayList top;
-    span_list<kArrayLevel>(table, span, top);
-    pending_lists[kArrayLevel][side] = pool_list(top);
+// Its sixteen 32-byte spans come from the lanes; the levels above are merged
+// level by level, each level's merges in the order of their spans, which is
+// the order in which the counter writes each stream.
+static void encode_span(const uint8_t* span, int side) {
+    constexpr int kFives = kArraySpan / kLaneSpan;
+    ArrayList lists[kFives];
+    ArrayList merged[kFives / 2];
+    for (int g = 0; g < kFives / kLanes; ++g) code_lane_group(span + kLaneGroup * g, writers, lists + kLanes * g);
+    ArrayList* from = lists;
+    ArrayList* to = merged;
+    int count = kFives;
+    for (int level = 6; level <= kArrayLevel; ++level) {
+        count /= 2;
+        for (int k = 0; k < count; ++k) merge_arrays(from[2 * k], from[2 * k + 1], 1 << (level - 1), writers[level - 1], to[k]);
+        ArrayList* t = from;
+        from = to;
+        to = t;
+    }
+    pending_lists[kArrayLevel][side] = pool_list(from[0]);
     level_totals[kArrayLevel][side] = kArraySpan;
 }
 
@@ -371,7 +349,7 @@ void encode_block(const uint8_t* chunk, int32_t n) {
     int32_t quads = n / 4;
     int32_t spans = n / kArraySpan;
     for (int32_t span = 0; span < spans; ++span) {
-        encode_span(table, chunk + kArraySpan * span, span & 1);
+        encode_span(chunk + kArraySpan * span, span & 1);
         int32_t g = span * (kArraySpan / 4) + kArraySpan / 4 - 1;  // the span's last quad
         for (int k = kArrayLevel; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
     }
