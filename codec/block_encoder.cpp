@@ -311,27 +311,33 @@ static RunNode* pool_list(const ArrayList& list) {
     return head.next;
 }
 
-// Codes the 512-byte span and leaves its list in slot `side` of level 9.
-// Its sixteen 32-byte spans come from the lanes; the levels above are merged
-// level by level, each level's merges in the order of their spans, which is
-// the order in which the counter writes each stream.
-static void encode_span(const uint8_t* span, int side) {
-    constexpr int kFives = kArraySpan / kLaneSpan;
-    ArrayList lists[kFives];
-    ArrayList merged[kFives / 2];
-    for (int g = 0; g < kFives / kLanes; ++g) code_lane_group(span + kLaneGroup * g, writers, lists + kLanes * g);
-    ArrayList* from = lists;
-    ArrayList* to = merged;
-    int count = kFives;
-    for (int level = 6; level <= kArrayLevel; ++level) {
-        count /= 2;
-        for (int k = 0; k < count; ++k) merge_arrays(from[2 * k], from[2 * k + 1], 1 << (level - 1), writers[level - 1], to[k]);
-        ArrayList* t = from;
-        from = to;
-        to = t;
+// Codes `count` whole 512-byte spans from `first` on, at most a lane group's
+// worth.  Their 256-byte halves come from the lanes, merged there up to
+// level 8; each pair is merged into its span's level-9 list, in the order
+// of the spans, which is the order in which the counter writes that
+// stream.  Each span's list then waits at level 9 and is carried up.
+constexpr int kSpansPerGroup = kLaneGroup / kArraySpan;
+static_assert(kLaneLevel == kArrayLevel - 1, "one array merge above the lanes");
+
+static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
+    const uint8_t* group = chunk + kArraySpan * first;
+    alignas(16) static uint8_t padded[kLaneGroup];
+    if (count < kSpansPerGroup) {  // the block's last spans: the lanes past them are left unread
+        std::memcpy(padded, group, static_cast<size_t>(kArraySpan) * count);
+        group = padded;
     }
-    pending_lists[kArrayLevel][side] = pool_list(from[0]);
-    level_totals[kArrayLevel][side] = kArraySpan;
+    ArrayList halves[kLanes];
+    code_lane_group(group, 2 * count, writers, halves);
+    for (int k = 0; k < count; ++k) {
+        ArrayList top;
+        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], top);
+        int32_t span = first + k;
+        pending_lists[kArrayLevel][span & 1] = pool_list(top);
+        level_totals[kArrayLevel][span & 1] = kArraySpan;
+        int32_t g = span * (kArraySpan / 4) + kArraySpan / 4 - 1;  // the span's last quad
+        for (int level = kArrayLevel; (g >> (level - 2)) & 1; ++level)
+            merge_into(level, (g >> (level - 1)) & 1, writers[level]);
+    }
 }
 
 void encode_block(const uint8_t* chunk, int32_t n) {
@@ -348,11 +354,8 @@ void encode_block(const uint8_t* chunk, int32_t n) {
     // level 2; the carries above follow the bits of g as a counter.
     int32_t quads = n / 4;
     int32_t spans = n / kArraySpan;
-    for (int32_t span = 0; span < spans; ++span) {
-        encode_span(chunk + kArraySpan * span, span & 1);
-        int32_t g = span * (kArraySpan / 4) + kArraySpan / 4 - 1;  // the span's last quad
-        for (int k = kArrayLevel; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
-    }
+    for (int32_t first = 0; first < spans; first += kSpansPerGroup)
+        encode_spans(chunk, first, spans - first < kSpansPerGroup ? spans - first : kSpansPerGroup);
     for (int32_t g = spans * (kArraySpan / 4); g < quads; ++g) {
         pending_lists[2][g & 1] = quad_list(table, chunk + 4 * g);
         for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);

@@ -8,27 +8,85 @@
 
 namespace {
 
-using Lanes = uint32_t __attribute__((vector_size(4 * kLanes)));
-using Mask = int32_t __attribute__((vector_size(4 * kLanes)));
-using Floats = float __attribute__((vector_size(4 * kLanes)));
+// Everything below is compiled anew inside each entry point, for its own
+// instruction set.
+#define LANES_INLINE inline __attribute__((always_inline))
+
+using Bytes = uint8_t __attribute__((vector_size(16)));
+using Lanes = uint16_t __attribute__((vector_size(2 * kLanes)));
+using Mask = int16_t __attribute__((vector_size(2 * kLanes)));
+using Wide = uint32_t __attribute__((vector_size(2 * kLanes)));
 
 // Keys are the byte above its position in the span: unique, and in byte
 // order first.
-constexpr int kPositionBits = 5;
+constexpr int kPositionBits = kLaneLevel;
+static_assert(8 + kPositionBits <= 16, "a key fits 16 bits");
 static_assert(kLaneSpan == 1 << kPositionBits, "a key's position field");
+static_assert(kLanes == 16, "the transposition works on 16 rows of 16 bytes");
 
-inline void order_pair(Lanes& a, Lanes& b) {
-    Mask less = a < b;
-    Lanes low = less ? a : b;
-    Lanes high = less ? b : a;
+/**** Bytes into keys ****/
+
+// The units of `unit` bytes of a and b taken in turn, from the lower
+// (or upper) halves of both.
+template <int unit, bool upper>
+LANES_INLINE Bytes interleave(Bytes a, Bytes b) {
+    if constexpr (unit == 1)
+        return upper ? __builtin_shuffle(a, b, Bytes{8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31})
+                     : __builtin_shuffle(a, b, Bytes{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23});
+    else if constexpr (unit == 2)
+        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 24, 25, 10, 11, 26, 27, 12, 13, 28, 29, 14, 15, 30, 31})
+                     : __builtin_shuffle(a, b, Bytes{0, 1, 16, 17, 2, 3, 18, 19, 4, 5, 20, 21, 6, 7, 22, 23});
+    else if constexpr (unit == 4)
+        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31})
+                     : __builtin_shuffle(a, b, Bytes{0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23});
+    else
+        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 10, 11, 12, 13, 14, 15, 24, 25, 26, 27, 28, 29, 30, 31})
+                     : __builtin_shuffle(a, b, Bytes{0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23});
+}
+
+template <int unit>
+LANES_INLINE void interleave_rows(Bytes* rows) {
+    Bytes out[16];
+    for (int k = 0; k < 8; ++k) {
+        out[k] = interleave<unit, false>(rows[2 * k], rows[2 * k + 1]);
+        out[k + 8] = interleave<unit, true>(rows[2 * k], rows[2 * k + 1]);
+    }
+    std::memcpy(rows, out, sizeof out);
+}
+
+// Byte i of every span with its position, 16 columns at a time: sixteen
+// rows of 16 bytes transposed by four rounds of interleaving, after which
+// row j holds column j with its four bits reversed.
+LANES_INLINE void load_keys(const uint8_t* group, Lanes* keys) {
+    for (int part = 0; part < kLaneSpan / 16; ++part) {
+        Bytes rows[16];
+        for (int lane = 0; lane < kLanes; ++lane) std::memcpy(&rows[lane], group + kLaneSpan * lane + 16 * part, 16);
+        interleave_rows<1>(rows);
+        interleave_rows<2>(rows);
+        interleave_rows<4>(rows);
+        interleave_rows<8>(rows);
+        for (int j = 0; j < 16; ++j) {
+            int column = ((j & 1) << 3) | ((j & 2) << 1) | ((j & 4) >> 1) | ((j & 8) >> 3);
+            int i = 16 * part + column;
+            keys[i] = __builtin_convertvector(rows[j], Lanes) << kPositionBits | static_cast<uint16_t>(i);
+        }
+    }
+}
+
+/**** Merging ****/
+
+LANES_INLINE void order_pair(Lanes& a, Lanes& b) {
+    Lanes low = a < b ? a : b;
+    Lanes high = a < b ? b : a;
     a = low;
     b = high;
 }
 
-// Merges the sorted stretches of `h` keys at base and base + h.  The later
+// Merges the sorted stretches of h keys at base and base + h.  The later
 // one taken backwards makes the whole a rising then falling sequence, which
 // halving comparisons sort.
-inline void merge_sorted(Lanes* keys, int h) {
+template <int h>
+LANES_INLINE void merge_sorted(Lanes* keys) {
     for (int base = 0; base < kLaneSpan; base += 2 * h) {
         Lanes* k = keys + base;
         for (int j = 0; j < h; ++j) order_pair(k[j], k[2 * h - 1 - j]);
@@ -38,18 +96,31 @@ inline void merge_sorted(Lanes* keys, int h) {
     }
 }
 
-// Bit length minus one of x (x >= 1), from the exponent of its float.
-inline Mask top_bit(Mask x) {
-    Floats f = __builtin_convertvector(x, Floats);
-    Mask e;
-    std::memcpy(&e, &f, sizeof e);
-    return (e >> 23) - 127;
+/**** Codes ****/
+
+// Bits of 16 places of a level in 32-bit lanes: the even half holds lanes
+// 0-3 and 8-11, the odd half lanes 4-7 and 12-15, as the widening
+// interleave leaves them.  Sixteen places never hold 32 bits: runs that
+// lie within them code at most one bit per key, and the one run reaching
+// in from before needs at most 8.
+constexpr int kChunk = 16;
+constexpr int kChunks = kLaneSpan / kChunk;
+
+struct ChunkBits {
+    Wide bits[2];
+    Wide count[2];
+};
+
+LANES_INLINE void widen(Mask x, Wide* out) {
+    Mask zero{};
+    out[0] = reinterpret_cast<Wide>(
+        __builtin_shuffle(x, zero, Mask{0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27}));
+    out[1] = reinterpret_cast<Wide>(
+        __builtin_shuffle(x, zero, Mask{4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31}));
 }
 
-struct LevelBits {
-    Lanes bits;
-    Lanes count;
-};
+// The flag of a run's last key beside its count.
+constexpr uint16_t kRunEnd = 0x8000;
 
 // The codes of the merges that built the stretches of 2h keys, read off the
 // keys in order: a run ends where the next key has another byte, its count
@@ -58,8 +129,9 @@ struct LevelBits {
 // n its count and i its last place, the remainders give
 //   low = max(i + 1 - h - x, 0), high = min(h - x, n).
 // A run of the bound 0 comes out as a code of no bits by itself.
-inline LevelBits level_codes(const Lanes* keys, int h, Mask* run_counts) {
-    LevelBits out{Lanes{}, Lanes{}};
+template <int h>
+LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, Mask* run_counts) {
+    ChunkBits out{};
     Mask earlier_seen{};
     Mask run_earlier{};
     Mask run_count{};
@@ -75,56 +147,80 @@ inline LevelBits level_codes(const Lanes* keys, int h, Mask* run_counts) {
         if (place != 2 * h - 1) ends = value != reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
         run_earlier = starts ? earlier_seen : run_earlier;
         run_count = (run_count & ~starts) + 1;
-        Mask earlier = reinterpret_cast<Mask>((keys[i] & static_cast<uint32_t>(h)) == 0);
-        earlier_seen -= earlier;
+        earlier_seen -= reinterpret_cast<Mask>((keys[i] & static_cast<uint16_t>(h)) == 0);
         starts = ends;
 
-        Mask low = (place + 1 - h) - run_earlier;
-        low &= low > 0;
-        Mask high = h - run_earlier;
+        Mask low = static_cast<int16_t>(place + 1 - h) - run_earlier;
+        low = low > 0 ? low : Mask{};
+        Mask high = static_cast<int16_t>(h) - run_earlier;
         high = high < run_count ? high : run_count;
         Mask bound = high - low;
         Mask v = earlier_seen - run_earlier - low;
-        Mask top = top_bit(bound | 1);
+        // The bit length less one, and the highest power of two not above
+        // the bound (1 for the bound 0, whose code is then empty).
+        Mask top{};
         Mask half = Mask{} + 1;
-        half = half << top;
+        for (int t = 2; t <= h; t *= 2) {
+            Mask at_least = bound >= static_cast<int16_t>(t);
+            top -= at_least;
+            half += at_least & static_cast<int16_t>(t / 2);
+        }
         Mask short_bits = v & (half - 1);
         Mask long_code = short_bits <= bound - half;
         Mask length = (top - long_code) & ends;
         Mask code = (long_code ? v : short_bits) & ends;
-        out.bits |= reinterpret_cast<Lanes>(code) << out.count;
-        out.count += reinterpret_cast<Lanes>(length);
-        if (run_counts != nullptr) run_counts[i] = run_count | (ends & (1 << 16));
+
+        Wide wide_code[2];
+        Wide wide_length[2];
+        widen(code, wide_code);
+        widen(length, wide_length);
+        for (int k = 0; k < 2; ++k) {
+            out.bits[k] |= wide_code[k] << out.count[k];
+            out.count[k] += wide_length[k];
+        }
+        if ((i & (kChunk - 1)) == kChunk - 1) {
+            chunks[i / kChunk] = out;
+            out = ChunkBits{};
+        }
+        if (run_counts != nullptr) run_counts[i] = run_count | (ends & static_cast<int16_t>(kRunEnd));
     }
-    return out;
 }
 
-inline void flush(LevelWriter& writer, const LevelBits& level) {
-    for (int lane = 0; lane < kLanes; ++lane) write_bits(writer, level.bits[lane], static_cast<int>(level.count[lane]));
+LANES_INLINE void flush(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
+    for (int lane = 0; lane < lanes; ++lane) {
+        int half = (lane >> 2) & 1;
+        int k = (lane & 3) | ((lane & 8) >> 1);
+        for (int c = 0; c < kChunks; ++c)
+            write_bits(writer, chunks[c].bits[half][k], static_cast<int>(chunks[c].count[half][k]));
+    }
 }
 
-__attribute__((always_inline)) inline void code_group(const uint8_t* group, LevelWriter* writers, ArrayList* lists) {
+template <int level>
+LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, Mask* run_counts) {
+    constexpr int h = 1 << (level - 1);
+    merge_sorted<h>(keys);
+    ChunkBits chunks[kChunks];
+    level_codes<h>(keys, chunks, level == kLaneLevel ? run_counts : nullptr);
+    flush(writers[level - 1], chunks, lanes);
+    if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, run_counts);
+}
+
+LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers,
+                                                     ArrayList* lists) {
     Lanes keys[kLaneSpan];
-    for (int i = 0; i < kLaneSpan; ++i)
-        for (int lane = 0; lane < kLanes; ++lane)
-            keys[i][lane] = static_cast<uint32_t>(group[kLaneSpan * lane + i]) << kPositionBits | static_cast<uint32_t>(i);
-
+    load_keys(group, keys);
     Mask runs[kLaneSpan];
-    for (int level = 1; level <= 5; ++level) {
-        int h = 1 << (level - 1);
-        merge_sorted(keys, h);
-        flush(writers[level - 1], level_codes(keys, h, level == 5 ? runs : nullptr));
-    }
+    code_levels<1>(keys, lanes, writers, runs);
 
     // Each run's last key leaves its symbol and count in the list.
-    for (int lane = 0; lane < kLanes; ++lane) {
+    for (int lane = 0; lane < lanes; ++lane) {
         ArrayList& list = lists[lane];
         int r = 0;
         for (int i = 0; i < kLaneSpan; ++i) {
-            uint32_t c = static_cast<uint32_t>(runs[i][lane]);
+            uint32_t c = static_cast<uint16_t>(runs[i][lane]);
             list.cells[r] = static_cast<uint16_t>(keys[i][lane] >> kPositionBits);
-            list.cells[kStride + r] = static_cast<uint16_t>(c);
-            r += static_cast<int>(c >> 16);
+            list.cells[kStride + r] = static_cast<uint16_t>(c & (kRunEnd - 1));
+            r += static_cast<int>(c >> 15);
         }
         list.runs = r;
         list.cells[r] = kSentinel;
@@ -132,24 +228,25 @@ __attribute__((always_inline)) inline void code_group(const uint8_t* group, Leve
 }
 
 #if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
-__attribute__((target("avx2"))) void code_group_avx2(const uint8_t* group, LevelWriter* writers, ArrayList* lists) {
-    code_group(group, writers, lists);
+__attribute__((target("avx2"))) void code_group_avx2(const uint8_t* group, int lanes, LevelWriter* writers,
+                                                     ArrayList* lists) {
+    code_group(group, lanes, writers, lists);
 }
 #endif
 
-void code_group_plain(const uint8_t* group, LevelWriter* writers, ArrayList* lists) {
-    code_group(group, writers, lists);
+void code_group_plain(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
+    code_group(group, lanes, writers, lists);
 }
 
 }  // namespace
 
-void code_lane_group(const uint8_t* group, LevelWriter* writers, ArrayList* lists) {
+void code_lane_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
 #if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2) {
-        code_group_avx2(group, writers, lists);
+        code_group_avx2(group, lanes, writers, lists);
         return;
     }
 #endif
-    code_group_plain(group, writers, lists);
+    code_group_plain(group, lanes, writers, lists);
 }
