@@ -247,6 +247,47 @@ TEST(EncodedBlocks, TheBlockLoopWritesWhatThePairByPairStepsWrite) {
     }
 }
 
+// Blocks coded 4096 bytes at a time in sixteen 256-byte lanes, with the
+// lanes unlike one another: every byte value once (the most runs a lane can
+// have), one value throughout, falling bytes, a value 129 times among 127
+// others (the longest codes where a run ends just past a 16-key chunk's
+// start), two values alternating, and noise.  Lengths leave 0 to 8 whole
+// 512-byte spans in the last group and a tail of quads and a pair.
+TEST(EncodedBlocks, LaneGroupsWriteWhatThePairByPairStepsWrite) {
+    Bytes noise = random_bytes(1 << 16, 4242u);
+    Bytes data;
+    for (int lane = 0; data.size() < 3 * 4096 + 512; ++lane) {
+        Bytes span(256);
+        switch (lane % 6) {
+            case 0:
+                for (int k = 0; k < 256; ++k) span[k] = static_cast<uint8_t>(k * 167 + lane);
+                break;
+            case 1:
+                span.assign(256, static_cast<uint8_t>(lane));
+                break;
+            case 2:
+                for (int k = 0; k < 256; ++k) span[k] = static_cast<uint8_t>(255 - k);
+                break;
+            case 3:
+                for (int k = 0; k < 256; ++k) span[k] = static_cast<uint8_t>(k < 129 ? 7 : k);
+                for (int k = 255; k > 0; --k) std::swap(span[k], span[noise[(lane * 256 + k) % noise.size()] % (k + 1)]);
+                break;
+            case 4:
+                for (int k = 0; k < 256; ++k) span[k] = static_cast<uint8_t>((k & 1) ? 200 : 3);
+                break;
+            default:
+                for (int k = 0; k < 256; ++k) span[k] = noise[(lane * 256 + k) % noise.size()];
+        }
+        data.insert(data.end(), span.begin(), span.end());
+    }
+    for (int spans = 0; spans <= 8; ++spans) {
+        for (int tail : {0, 2, 258, 510}) {
+            Bytes block(data.begin() + 512 * spans, data.begin() + 512 * spans + 4096 + 512 * spans + tail);
+            ASSERT_EQ(streams_of_block(block), streams_pair_by_pair(block)) << spans << " spans, tail " << tail;
+        }
+    }
+}
+
 TEST(EncodedBlocks, NoInputWritesNothing) {
     EXPECT_TRUE(encode_records(Bytes()).empty());
 }
