@@ -119,8 +119,12 @@ LANES_INLINE void widen(Mask x, Wide* out) {
         __builtin_shuffle(x, zero, Mask{4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31}));
 }
 
-// The flag of a run's last key beside its count.
-constexpr uint16_t kRunEnd = 0x8000;
+// The runs of the last level: each key's run count so far, and for each
+// chunk a mask of the places where a run ends, bit j for place j.
+struct LaneRuns {
+    Mask counts[kLaneSpan];
+    Mask ends[kChunks];
+};
 
 // The codes of the merges that built the stretches of 2h keys, read off the
 // keys in order: a run ends where the next key has another byte, its count
@@ -130,12 +134,13 @@ constexpr uint16_t kRunEnd = 0x8000;
 //   low = max(i + 1 - h - x, 0), high = min(h - x, n).
 // A run of the bound 0 comes out as a code of no bits by itself.
 template <int h>
-LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, Mask* run_counts) {
+LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* runs) {
     ChunkBits out{};
     Mask earlier_seen{};
     Mask run_earlier{};
     Mask run_count{};
     Mask starts = Mask{} - 1;
+    Mask end_places{};
     for (int i = 0; i < kLaneSpan; ++i) {
         int place = i & (2 * h - 1);
         if (place == 0) {
@@ -178,11 +183,16 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, Mask* run_co
             out.bits[k] |= wide_code[k] << out.count[k];
             out.count[k] += wide_length[k];
         }
+        if (runs != nullptr) {
+            runs->counts[i] = run_count;
+            end_places |= ends & static_cast<int16_t>(1 << (i & (kChunk - 1)));
+        }
         if ((i & (kChunk - 1)) == kChunk - 1) {
             chunks[i / kChunk] = out;
             out = ChunkBits{};
+            if (runs != nullptr) runs->ends[i / kChunk] = end_places;
+            end_places = Mask{};
         }
-        if (run_counts != nullptr) run_counts[i] = run_count | (ends & static_cast<int16_t>(kRunEnd));
     }
 }
 
@@ -196,31 +206,38 @@ LANES_INLINE void flush(LevelWriter& writer, const ChunkBits* chunks, int lanes)
 }
 
 template <int level>
-LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, Mask* run_counts) {
+LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, LaneRuns* runs) {
     constexpr int h = 1 << (level - 1);
     merge_sorted<h>(keys);
     ChunkBits chunks[kChunks];
-    level_codes<h>(keys, chunks, level == kLaneLevel ? run_counts : nullptr);
+    level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
     flush(writers[level - 1], chunks, lanes);
-    if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, run_counts);
+    if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, runs);
 }
 
 LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers,
                                                      ArrayList* lists) {
     Lanes keys[kLaneSpan];
     load_keys(group, keys);
-    Mask runs[kLaneSpan];
-    code_levels<1>(keys, lanes, writers, runs);
+    LaneRuns runs;
+    code_levels<1>(keys, lanes, writers, &runs);
 
-    // Each run's last key leaves its symbol and count in the list.
+    // Each run's last key leaves its symbol and count in the list; the ends
+    // are found four chunks at a time.
+    static_assert(kChunks % 4 == 0, "ends taken 64 places at a time");
     for (int lane = 0; lane < lanes; ++lane) {
         ArrayList& list = lists[lane];
         int r = 0;
-        for (int i = 0; i < kLaneSpan; ++i) {
-            uint32_t c = static_cast<uint16_t>(runs[i][lane]);
-            list.cells[r] = static_cast<uint16_t>(keys[i][lane] >> kPositionBits);
-            list.cells[kStride + r] = static_cast<uint16_t>(c & (kRunEnd - 1));
-            r += static_cast<int>(c >> 15);
+        for (int c = 0; c < kChunks; c += 4) {
+            uint64_t ends = 0;
+            for (int k = 0; k < 4; ++k) ends |= static_cast<uint64_t>(static_cast<uint16_t>(runs.ends[c + k][lane])) << (16 * k);
+            while (ends != 0) {
+                int i = kChunk * c + __builtin_ctzll(ends);
+                list.cells[r] = static_cast<uint16_t>(keys[i][lane] >> kPositionBits);
+                list.cells[kStride + r] = static_cast<uint16_t>(runs.counts[i][lane]);
+                ++r;
+                ends &= ends - 1;
+            }
         }
         list.runs = r;
         list.cells[r] = kSentinel;
