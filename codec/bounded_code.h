@@ -83,9 +83,7 @@ inline InputStream open_input(uint8_t* data, int32_t length) {
     for (int32_t k = 0; k < length; k += 8) {
         uint64_t x;
         std::memcpy(&x, data + k, 8);
-        x = (x >> 1 & 0x5555555555555555u) | (x & 0x5555555555555555u) << 1;
-        x = (x >> 2 & 0x3333333333333333u) | (x & 0x3333333333333333u) << 2;
-        x = (x >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (x & 0x0F0F0F0F0F0F0F0Fu) << 4;
+        x = reverse_each_byte(x);
         std::memcpy(data + k, &x, 8);
     }
     return InputStream{data, length, 0, 0, 0};

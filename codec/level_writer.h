@@ -18,6 +18,13 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the writer stores its 
 
 extern const uint8_t kReversedByte[256];
 
+// Each of the eight bytes of x with its bits in the opposite order.
+inline uint64_t reverse_each_byte(uint64_t x) {
+    x = (x >> 1 & 0x5555555555555555u) | (x & 0x5555555555555555u) << 1;
+    x = (x >> 2 & 0x3333333333333333u) | (x & 0x3333333333333333u) << 2;
+    return (x >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (x & 0x0F0F0F0F0F0F0F0Fu) << 4;
+}
+
 struct LevelWriter {
     uint64_t bits;
     int count;          // bits in the accumulator, below 32 between codes
@@ -59,7 +66,14 @@ inline void close_writer(LevelStream* stream, LevelWriter& w) {
     int tail = (w.count + 7) >> 3;
     for (int k = 0; k < tail; ++k) w.position[k] = static_cast<uint8_t>(w.bits >> (8 * k));
     uint8_t* end = w.position + tail;
-    for (uint8_t* p = w.start; p < end; ++p) *p = kReversedByte[*p];
+    uint8_t* p = w.start;
+    for (; end - p >= 8; p += 8) {
+        uint64_t x;
+        std::memcpy(&x, p, 8);
+        x = reverse_each_byte(x);
+        std::memcpy(p, &x, 8);
+    }
+    for (; p < end; ++p) *p = kReversedByte[*p];
     stream->position = w.position + (w.count >> 3);
     stream->mask = static_cast<uint8_t>(kFreshMask >> (w.count & 7));
 }
