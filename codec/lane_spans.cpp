@@ -126,6 +126,33 @@ struct LaneRuns {
     Mask ends[kChunks];
 };
 
+LANES_INLINE void append(ChunkBits& out, Mask code, Mask length) {
+    Wide wide_code[2];
+    Wide wide_length[2];
+    widen(code, wide_code);
+    widen(length, wide_length);
+    for (int k = 0; k < 2; ++k) {
+        out.bits[k] |= wide_code[k] << out.count[k];
+        out.count[k] += wide_length[k];
+    }
+}
+
+// The order bits of the pairs, once each pair is in order: a pair of two
+// bytes has one, 1 when its smaller byte (now first) was the earlier.
+LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
+    ChunkBits out{};
+    for (int i = 0; i < kLaneSpan; i += 2) {
+        Mask distinct = reinterpret_cast<Mask>((keys[i] >> kPositionBits) != (keys[i + 1] >> kPositionBits));
+        Mask length = distinct & 1;
+        Mask code = length & ~reinterpret_cast<Mask>(keys[i]);
+        append(out, code, length);
+        if ((i & (kChunk - 1)) == kChunk - 2) {
+            chunks[i / kChunk] = out;
+            out = ChunkBits{};
+        }
+    }
+}
+
 // The codes of the merges that built the stretches of 2h keys, read off the
 // keys in order: a run ends where the next key has another byte, its count
 // is the stretch of equal bytes, and a key is from the earlier half when its
@@ -175,14 +202,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         Mask length = (top - long_code) & ends;
         Mask code = (long_code ? v : short_bits) & ends;
 
-        Wide wide_code[2];
-        Wide wide_length[2];
-        widen(code, wide_code);
-        widen(length, wide_length);
-        for (int k = 0; k < 2; ++k) {
-            out.bits[k] |= wide_code[k] << out.count[k];
-            out.count[k] += wide_length[k];
-        }
+        append(out, code, length);
         if (runs != nullptr) {
             runs->counts[i] = run_count;
             end_places |= ends & static_cast<int16_t>(1 << (i & (kChunk - 1)));
@@ -210,7 +230,10 @@ LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, Lane
     constexpr int h = 1 << (level - 1);
     merge_sorted<h>(keys);
     ChunkBits chunks[kChunks];
-    level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
+    if constexpr (level == 1)
+        pair_codes(keys, chunks);
+    else
+        level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
     flush(writers[level - 1], chunks, lanes);
     if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, runs);
 }
