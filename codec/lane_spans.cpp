@@ -84,15 +84,39 @@ LANES_INLINE void order_pair(Lanes& a, Lanes& b) {
 
 // Merges the sorted stretches of h keys at base and base + h.  The later
 // one taken backwards makes the whole a rising then falling sequence, which
-// halving comparisons sort.
+// halving comparisons sort.  The comparisons of distance 4 and less are made
+// eight keys at a time in registers, after the wider ones.
 template <int h>
 LANES_INLINE void merge_sorted(Lanes* keys) {
-    for (int base = 0; base < kLaneSpan; base += 2 * h) {
-        Lanes* k = keys + base;
-        for (int j = 0; j < h; ++j) order_pair(k[j], k[2 * h - 1 - j]);
-        for (int d = h / 2; d >= 1; d /= 2)
-            for (int block = 0; block < 2 * h; block += 2 * d)
-                for (int j = block; j < block + d; ++j) order_pair(k[j], k[j + d]);
+    constexpr int kBlock = 8;
+    if constexpr (h >= kBlock) {
+        for (int base = 0; base < kLaneSpan; base += 2 * h) {
+            Lanes* k = keys + base;
+            for (int j = 0; j < h; ++j) order_pair(k[j], k[2 * h - 1 - j]);
+            for (int d = h / 2; d >= kBlock; d /= 2)
+                for (int block = 0; block < 2 * h; block += 2 * d)
+                    for (int j = block; j < block + d; ++j) order_pair(k[j], k[j + d]);
+        }
+    }
+    for (int base = 0; base < kLaneSpan; base += kBlock) {
+        Lanes r[kBlock];
+#pragma GCC unroll 8
+        for (int j = 0; j < kBlock; ++j) r[j] = keys[base + j];
+        if constexpr (h < kBlock) {
+#pragma GCC unroll 8
+            for (int s = 0; s < kBlock; s += 2 * h)
+#pragma GCC unroll 8
+                for (int j = 0; j < h; ++j) order_pair(r[s + j], r[s + 2 * h - 1 - j]);
+        }
+        constexpr int first = (h < kBlock ? h : kBlock) / 2;
+#pragma GCC unroll 8
+        for (int d = first; d >= 1; d /= 2)
+#pragma GCC unroll 8
+            for (int block = 0; block < kBlock; block += 2 * d)
+#pragma GCC unroll 8
+                for (int j = block; j < block + d; ++j) order_pair(r[j], r[j + d]);
+#pragma GCC unroll 8
+        for (int j = 0; j < kBlock; ++j) keys[base + j] = r[j];
     }
 }
 
