@@ -93,7 +93,20 @@ LANES_INLINE void merge_sorted(Lanes* keys) {
         for (int base = 0; base < kLaneSpan; base += 2 * h) {
             Lanes* k = keys + base;
             for (int j = 0; j < h; ++j) order_pair(k[j], k[2 * h - 1 - j]);
-            for (int d = h / 2; d >= kBlock; d /= 2)
+            int d = h / 2;
+            for (; d >= 2 * kBlock; d /= 4) {  // two rounds in one pass
+                for (int block = 0; block < 2 * h; block += 2 * d) {
+                    for (int j = block; j < block + d / 2; ++j) {
+                        Lanes a = k[j], b = k[j + d / 2], c = k[j + d], e = k[j + d + d / 2];
+                        order_pair(a, c);
+                        order_pair(b, e);
+                        order_pair(a, b);
+                        order_pair(c, e);
+                        k[j] = a, k[j + d / 2] = b, k[j + d] = c, k[j + d + d / 2] = e;
+                    }
+                }
+            }
+            if (d == kBlock)
                 for (int block = 0; block < 2 * h; block += 2 * d)
                     for (int j = block; j < block + d; ++j) order_pair(k[j], k[j + d]);
         }
