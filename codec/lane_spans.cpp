@@ -143,10 +143,15 @@ LANES_INLINE void merge_sorted(Lanes* keys) {
 constexpr int kChunk = 16;
 constexpr int kChunks = kLaneSpan / kChunk;
 
+// A code is put in place by a product rather than a shift: `place` is 2 to
+// the number of bits so far, and grows by 2 to each code's length, which
+// comes out of the code's shape as a power of two anyway.
 struct ChunkBits {
     Wide bits[2];
-    Wide count[2];
+    Wide place[2];
 };
+
+LANES_INLINE ChunkBits fresh_chunk() { return ChunkBits{{Wide{}, Wide{}}, {Wide{} + 1, Wide{} + 1}}; }
 
 LANES_INLINE void widen(Mask x, Wide* out) {
     Mask zero{};
@@ -163,29 +168,30 @@ struct LaneRuns {
     Mask ends[kChunks];
 };
 
-LANES_INLINE void append(ChunkBits& out, Mask code, Mask length) {
+// Appends codes; `step` is 2 to their lengths.
+LANES_INLINE void append(ChunkBits& out, Mask code, Mask step) {
     Wide wide_code[2];
-    Wide wide_length[2];
+    Wide wide_step[2];
     widen(code, wide_code);
-    widen(length, wide_length);
+    widen(step, wide_step);
     for (int k = 0; k < 2; ++k) {
-        out.bits[k] |= wide_code[k] << out.count[k];
-        out.count[k] += wide_length[k];
+        out.bits[k] |= wide_code[k] * out.place[k];
+        out.place[k] *= wide_step[k];
     }
 }
 
 // The order bits of the pairs, once each pair is in order: a pair of two
 // bytes has one, 1 when its smaller byte (now first) was the earlier.
 LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
-    ChunkBits out{};
+    ChunkBits out = fresh_chunk();
     for (int i = 0; i < kLaneSpan; i += 2) {
         Mask distinct = reinterpret_cast<Mask>((keys[i] >> kPositionBits) != (keys[i + 1] >> kPositionBits));
         Mask length = distinct & 1;
         Mask code = length & ~reinterpret_cast<Mask>(keys[i]);
-        append(out, code, length);
+        append(out, code, length + 1);
         if ((i & (kChunk - 1)) == kChunk - 2) {
             chunks[i / kChunk] = out;
-            out = ChunkBits{};
+            out = fresh_chunk();
         }
     }
 }
@@ -199,7 +205,7 @@ LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
 // A run of the bound 0 comes out as a code of no bits by itself.
 template <int h>
 LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* runs) {
-    ChunkBits out{};
+    ChunkBits out = fresh_chunk();
     Mask earlier_seen{};
     Mask run_earlier{};
     Mask run_count{};
@@ -225,28 +231,29 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         high = high < run_count ? high : run_count;
         Mask bound = high - low;
         Mask v = earlier_seen - run_earlier - low;
-        // The bit length less one, and the highest power of two not above
-        // the bound (1 for the bound 0, whose code is then empty).
-        Mask top{};
-        Mask half = Mask{} + 1;
-        for (int t = 2; t <= h; t *= 2) {
-            Mask at_least = bound >= static_cast<int16_t>(t);
-            top -= at_least;
-            half += at_least & static_cast<int16_t>(t / 2);
-        }
-        Mask short_bits = v & (half - 1);
+        // The bound's bits smeared down give the highest power of two not
+        // above it and the mask of the short code (for the bound 0 as for
+        // 1, whose code is then empty).  Places other than a run's end
+        // append an empty code.
+        Mask smear = bound | 1;
+        smear |= smear >> 1;
+        if constexpr (h >= 4) smear |= smear >> 2;
+        if constexpr (h >= 16) smear |= smear >> 4;
+        static_assert(h <= 128, "a bound of at most 8 bits");
+        Mask short_mask = smear >> 1;
+        Mask half = smear ^ short_mask;
+        Mask short_bits = v & short_mask;
         Mask long_code = short_bits <= bound - half;
-        Mask length = (top - long_code) & ends;
         Mask code = (long_code ? v : short_bits) & ends;
-
-        append(out, code, length);
+        Mask step = ((half + (half & long_code) - 1) & ends) + 1;
+        append(out, code, step);
         if (runs != nullptr) {
             runs->counts[i] = run_count;
             end_places |= ends & static_cast<int16_t>(1 << (i & (kChunk - 1)));
         }
         if ((i & (kChunk - 1)) == kChunk - 1) {
             chunks[i / kChunk] = out;
-            out = ChunkBits{};
+            out = fresh_chunk();
             if (runs != nullptr) runs->ends[i / kChunk] = end_places;
             end_places = Mask{};
         }
@@ -258,7 +265,7 @@ LANES_INLINE void flush(LevelWriter& writer, const ChunkBits* chunks, int lanes)
         int half = (lane >> 2) & 1;
         int k = (lane & 3) | ((lane & 8) >> 1);
         for (int c = 0; c < kChunks; ++c)
-            write_bits(writer, chunks[c].bits[half][k], static_cast<int>(chunks[c].count[half][k]));
+            write_bits(writer, chunks[c].bits[half][k], __builtin_ctz(chunks[c].place[half][k]));
     }
 }
 
