@@ -211,11 +211,14 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     Mask run_count{};
     Mask starts = Mask{} - 1;
     Mask end_places{};
+    Mask place_bit = Mask{} + 1;  // bit i & 15
+    Mask past_half{};             // place + 1 - h
     for (int i = 0; i < kLaneSpan; ++i) {
         int place = i & (2 * h - 1);
         if (place == 0) {
             earlier_seen = Mask{};
             starts = Mask{} - 1;
+            past_half = Mask{} + static_cast<int16_t>(1 - h);
         }
         Mask value = reinterpret_cast<Mask>(keys[i] >> kPositionBits);
         Mask ends = Mask{} - 1;
@@ -225,7 +228,8 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         earlier_seen -= reinterpret_cast<Mask>((keys[i] & static_cast<uint16_t>(h)) == 0);
         starts = ends;
 
-        Mask low = static_cast<int16_t>(place + 1 - h) - run_earlier;
+        Mask low = past_half - run_earlier;
+        past_half += 1;
         low = low > 0 ? low : Mask{};
         Mask high = static_cast<int16_t>(h) - run_earlier;
         high = high < run_count ? high : run_count;
@@ -249,13 +253,15 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         append(out, code, step);
         if (runs != nullptr) {
             runs->counts[i] = run_count;
-            end_places |= ends & static_cast<int16_t>(1 << (i & (kChunk - 1)));
+            end_places |= ends & place_bit;
+            place_bit += place_bit;
         }
         if ((i & (kChunk - 1)) == kChunk - 1) {
             chunks[i / kChunk] = out;
             out = fresh_chunk();
             if (runs != nullptr) runs->ends[i / kChunk] = end_places;
             end_places = Mask{};
+            place_bit = Mask{} + 1;
         }
     }
 }
