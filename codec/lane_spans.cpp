@@ -31,17 +31,17 @@ static_assert(kLanes == 16, "the transposition works on 16 rows of 16 bytes");
 template <int unit, bool upper>
 LANES_INLINE Bytes interleave(Bytes a, Bytes b) {
     if constexpr (unit == 1)
-        return upper ? __builtin_shuffle(a, b, Bytes{8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31})
-                     : __builtin_shuffle(a, b, Bytes{0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23});
+        return upper ? __builtin_shufflevector(a, b, 8, 24, 9, 25, 10, 26, 11, 27, 12, 28, 13, 29, 14, 30, 15, 31)
+                     : __builtin_shufflevector(a, b, 0, 16, 1, 17, 2, 18, 3, 19, 4, 20, 5, 21, 6, 22, 7, 23);
     else if constexpr (unit == 2)
-        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 24, 25, 10, 11, 26, 27, 12, 13, 28, 29, 14, 15, 30, 31})
-                     : __builtin_shuffle(a, b, Bytes{0, 1, 16, 17, 2, 3, 18, 19, 4, 5, 20, 21, 6, 7, 22, 23});
+        return upper ? __builtin_shufflevector(a, b, 8, 9, 24, 25, 10, 11, 26, 27, 12, 13, 28, 29, 14, 15, 30, 31)
+                     : __builtin_shufflevector(a, b, 0, 1, 16, 17, 2, 3, 18, 19, 4, 5, 20, 21, 6, 7, 22, 23);
     else if constexpr (unit == 4)
-        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31})
-                     : __builtin_shuffle(a, b, Bytes{0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23});
+        return upper ? __builtin_shufflevector(a, b, 8, 9, 10, 11, 24, 25, 26, 27, 12, 13, 14, 15, 28, 29, 30, 31)
+                     : __builtin_shufflevector(a, b, 0, 1, 2, 3, 16, 17, 18, 19, 4, 5, 6, 7, 20, 21, 22, 23);
     else
-        return upper ? __builtin_shuffle(a, b, Bytes{8, 9, 10, 11, 12, 13, 14, 15, 24, 25, 26, 27, 28, 29, 30, 31})
-                     : __builtin_shuffle(a, b, Bytes{0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23});
+        return upper ? __builtin_shufflevector(a, b, 8, 9, 10, 11, 12, 13, 14, 15, 24, 25, 26, 27, 28, 29, 30, 31)
+                     : __builtin_shufflevector(a, b, 0, 1, 2, 3, 4, 5, 6, 7, 16, 17, 18, 19, 20, 21, 22, 23);
 }
 
 template <int unit>
@@ -156,9 +156,9 @@ LANES_INLINE ChunkBits fresh_chunk() { return ChunkBits{{Wide{}, Wide{}}, {Wide{
 LANES_INLINE void widen(Mask x, Wide* out) {
     Mask zero{};
     out[0] = reinterpret_cast<Wide>(
-        __builtin_shuffle(x, zero, Mask{0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27}));
+        __builtin_shufflevector(x, zero, 0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27));
     out[1] = reinterpret_cast<Wide>(
-        __builtin_shuffle(x, zero, Mask{4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31}));
+        __builtin_shufflevector(x, zero, 4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31));
 }
 
 // The runs of the last level: each key's run count so far, and for each
