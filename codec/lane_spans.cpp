@@ -211,7 +211,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     Mask run_count{};
     Mask starts = Mask{} - 1;
     Mask end_places{};
-    Mask place_bit = Mask{} + 1;  // bit i & 15
+    Lanes place_bit = Lanes{} + 1;  // bit i & 15
     Mask past_half{};             // place + 1 - h
     for (int i = 0; i < kLaneSpan; ++i) {
         int place = i & (2 * h - 1);
@@ -253,7 +253,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         append(out, code, step);
         if (runs != nullptr) {
             runs->counts[i] = run_count;
-            end_places |= ends & place_bit;
+            end_places |= ends & reinterpret_cast<Mask>(place_bit);
             place_bit += place_bit;
         }
         if ((i & (kChunk - 1)) == kChunk - 1) {
@@ -261,7 +261,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
             out = fresh_chunk();
             if (runs != nullptr) runs->ends[i / kChunk] = end_places;
             end_places = Mask{};
-            place_bit = Mask{} + 1;
+            place_bit = Lanes{} + 1;
         }
     }
 }
