@@ -148,12 +148,13 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
 
 // A list has at most 256 runs, and up to level 9 it describes at most 512
 // bytes, so that no bound of its merges exceeds 256.  A whole 512-byte span
-// is therefore merged up to level 9 in arrays on the stack, in the order in
-// which the counter would merge it, so every level's codes come out in the
-// same order; only the span's level-9 list is built from the pool.  Each
-// array ends in a sentinel symbol above every byte, so a merge needs one
-// test per step for the end of either list.  Once a list is used up, the
-// other's remaining runs have the bound 0 and write no bits.
+// is therefore coded up to level 9 off the pool: its two 256-byte halves in
+// the lanes, then their merge in arrays on the stack.  Each stream receives
+// its codes in the order of their spans, as the counter would write them;
+// only the span's level-9 list is built from the pool.  Each array ends in
+// a sentinel symbol above every byte, so a merge needs one test per step
+// for the end of either list.  Once a list is used up, the other's
+// remaining runs have the bound 0 and write no bits.
 constexpr int kArrayLevel = 9;
 constexpr int kArraySpan = 1 << kArrayLevel;
 
