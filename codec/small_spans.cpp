@@ -41,6 +41,7 @@ struct SplitWalk {
 // other step: a half full, a run longer than a half's room (or the end mark),
 // or fewer than nine bits left once `used` is past `limit`, the bits loaded
 // minus nine (which may be below 0).  The later half lies right behind the earlier one.
+template <bool kLimit>
 static inline void fast_split_steps(const SmallList& list, SmallList* halves, SplitWalk& w, int64_t limit) {
     static_assert(sizeof(CodeShape) == 8, "the loop's table");
     constexpr size_t kSymbols = offsetof(SmallList, symbol);
@@ -53,48 +54,58 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
     intptr_t ne = w.ne;
     intptr_t nl = w.nl;
     uint64_t t0, t1, t2, q;
-    __asm__(
-        "1:\n\t"
-        "mov %k[rem1], %k[t0]\n\t"
-        "cmp %k[rem1], %k[rem0]\n\t"
-        "cmovl %k[rem0], %k[t0]\n\t"  // fits: the smaller room
-        "test %k[t0], %k[t0]\n\t"
-        "je 2f\n\t"
-        "movzwl %c[counts](%[list], %[k], 2), %k[q]\n\t"
-        "cmp %k[t0], %k[q]\n\t"
-        "ja 2f\n\t"
-        "cmp %[limit], %%rcx\n\t"
-        "jg 2f\n\t"
-        "mov %[bits], %[t0]\n\t"
-        "shr %%cl, %[t0]\n\t"
-        "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t"
-        "and %k[t0], %k[t1]\n\t"  // v: the long code's bits
-        "movzbl (%[shapes], %[q], 8), %k[t2]\n\t"
-        "and %k[t0], %k[t2]\n\t"  // the short code, off v's chain
-        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"  // the short code's length
-        "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  // below long_end: the long code
-        "cmovb %k[t1], %k[t2]\n\t"  // a
-        "adc %[t0], %%rcx\n\t"  // one bit more for the long code
-        "movzbl %c[symbols](%[list], %[k], 1), %k[t0]\n\t"
-        "mov %b[t0], %c[symbols](%[halves], %[ne], 1)\n\t"
-        "mov %w[t2], %c[counts](%[halves], %[ne], 2)\n\t"
-        "mov %b[t0], %c[symbols] + %c[late](%[halves], %[nl], 1)\n\t"
-        "sub %k[t2], %k[q]\n\t"  // b
-        "mov %w[q], %c[counts] + %c[late](%[halves], %[nl], 2)\n\t"
-        "sub %k[t2], %k[rem0]\n\t"
-        "sub %k[q], %k[rem1]\n\t"
-        "cmp $1, %k[t2]\n\t"
-        "sbb $-1, %[ne]\n\t"
-        "cmp $1, %k[q]\n\t"
-        "sbb $-1, %[nl]\n\t"
+    // A run longer than either room (the end mark is longer than both)
+    // ends the loop.  Lists of up to kOneTopUp bytes never need a top-up.
+#define Q73_SPLIT_TEST                                     \
+    "movzwl %c[counts](%[list], %[k], 2), %k[q]\n\t" \
+    "cmp %k[rem0], %k[q]\n\t"                          \
+    "ja 2f\n\t"                                         \
+    "cmp %k[rem1], %k[q]\n\t"
+#define Q73_SPLIT_STEP \
+        "mov %[bits], %[t0]\n\t" \
+        "shr %%cl, %[t0]\n\t" \
+        "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t" \
+        "and %k[t0], %k[t1]\n\t"  /* v: the long code's bits */ \
+        "movzbl (%[shapes], %[q], 8), %k[t2]\n\t" \
+        "and %k[t0], %k[t2]\n\t"  /* the short code, off v's chain */ \
+        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"  /* the short code's length */ \
+        "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  /* below long_end: the long code */ \
+        "cmovb %k[t1], %k[t2]\n\t"  /* a */ \
+        "adc %[t0], %%rcx\n\t"  /* one bit more for the long code */ \
+        "movzbl %c[symbols](%[list], %[k], 1), %k[t0]\n\t" \
+        "mov %b[t0], %c[symbols](%[halves], %[ne], 1)\n\t" \
+        "mov %w[t2], %c[counts](%[halves], %[ne], 2)\n\t" \
+        "mov %b[t0], %c[symbols] + %c[late](%[halves], %[nl], 1)\n\t" \
+        "sub %k[t2], %k[q]\n\t"  /* b */ \
+        "mov %w[q], %c[counts] + %c[late](%[halves], %[nl], 2)\n\t" \
+        "sub %k[t2], %k[rem0]\n\t" \
+        "sub %k[q], %k[rem1]\n\t" \
+        "cmp $1, %k[t2]\n\t" \
+        "sbb $-1, %[ne]\n\t" \
+        "cmp $1, %k[q]\n\t" \
+        "sbb $-1, %[nl]\n\t" \
         "add $1, %[k]\n\t"
-        "jmp 1b\n\t"
-        "2:\n\t"
-        : "+c"(used), [rem0] "+r"(rem0), [rem1] "+r"(rem1), [k] "+r"(k), [ne] "+r"(ne), [nl] "+r"(nl),
-          [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q)
-        : [bits] "r"(w.bits), [limit] "rm"(limit), [list] "r"(&list), [halves] "r"(halves),
-          [shapes] "r"(kCodeShapes), [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate)
-        : "cc", "memory");
+#define Q73_SPLIT_OPERANDS \
+        : "+c"(used), [rem0] "+r"(rem0), [rem1] "+r"(rem1), [k] "+r"(k), [ne] "+r"(ne), [nl] "+r"(nl), \
+          [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q) \
+        : [bits] "r"(w.bits), [limit] "rm"(limit), [list] "r"(&list), [halves] "r"(halves), \
+          [shapes] "r"(kCodeShapes), [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate) \
+        : "cc", "memory"
+    if constexpr (kLimit) {
+        __asm__("cmp %[limit], %%rcx\n\t"
+                "jg 2f\n\t"
+                "1:\n\t" Q73_SPLIT_TEST "ja 2f\n\t" Q73_SPLIT_STEP
+                "cmp %[limit], %%rcx\n\t"
+                "jle 1b\n\t"
+                "2:\n\t" Q73_SPLIT_OPERANDS);
+    } else {
+        __asm__(Q73_SPLIT_TEST "ja 2f\n\t"
+                "1:\n\t" Q73_SPLIT_STEP Q73_SPLIT_TEST "jbe 1b\n\t"
+                "2:\n\t" Q73_SPLIT_OPERANDS);
+    }
+#undef Q73_SPLIT_TEST
+#undef Q73_SPLIT_STEP
+#undef Q73_SPLIT_OPERANDS
     w.used = used;
     w.rem0 = static_cast<int32_t>(rem0);
     w.rem1 = static_cast<int32_t>(rem1);
@@ -115,7 +126,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     const intptr_t runs = list.runs;
     for (;; ++w.k) {
 #ifdef Q73_X86_64_LOOPS
-        fast_split_steps(list, halves, w, kShort ? 64 : in.avail - 9);
+        fast_split_steps<!kShort>(list, halves, w, kShort ? 64 : in.avail - 9);
 #endif
         int32_t fits = w.rem0 < w.rem1 ? w.rem0 : w.rem1;
         if (fits == 0) break;
