@@ -204,19 +204,11 @@ static inline void put_pair(uint8_t* out, const uint8_t* symbols, unsigned i0, u
 // How a 4-byte list splits into its two pairs depends only on its counts
 // and on the next few bits of the split stream.  The counts are named by
 // their shape, one bit for every place before the end where a run ends;
-// for every shape and every value of the next kQuadPeekBits bits the table
-// holds the bits the split takes and which runs make up each pair.  It is
-// filled by running split_small on stand-in lists whose symbols are their
-// run numbers.
+// for every shape and every value of the next kQuadPeekBits bits, the
+// split is found by running split_small on a stand-in list whose symbols
+// are its run numbers.
 constexpr int kQuadPeekBits = 4;
 
-struct QuadSplit {
-    uint8_t bits;
-    uint8_t early[2];  // run numbers, ascending
-    uint8_t late[2];
-};
-
-static QuadSplit quad_splits[8][1 << kQuadPeekBits];
 
 static void pair_runs(const SmallList& pair, uint8_t runs[2]) {
     runs[0] = pair.symbol[0];
@@ -242,16 +234,39 @@ static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallLis
     return bits_read(&in);
 }
 
+// A 4-byte list written whole: for every shape, every value of the next
+// kQuadPeekBits split bits and of the next two order bits, which run gives
+// each of the four bytes (two bits each, bits 8-15), the split bits taken
+// (bits 0-2) and the order bits taken (bits 3-4), as the split and then
+// the two pairs' order bits decide them.  Order bits beyond those taken
+// change nothing.
+static uint16_t quad_bytes[8][1 << kQuadPeekBits][4];
+
+static unsigned pair_order(const uint8_t runs[2], unsigned orders, unsigned* taken) {
+    unsigned distinct = runs[0] != runs[1];
+    unsigned smaller_first = (orders >> *taken) & distinct;
+    *taken += distinct;
+    unsigned first = smaller_first ? runs[0] : runs[1];
+    unsigned second = smaller_first ? runs[1] : runs[0];
+    return first | second << 2;
+}
+
 static bool build_quad_splits() {
     for (unsigned shape = 0; shape < 8; ++shape) {
         for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
             SmallList halves[2];
             int64_t taken = split_stand_in(shape, 4, peek, halves);
             if (taken > kQuadPeekBits) return false;
-            QuadSplit& entry = quad_splits[shape][peek];
-            entry.bits = static_cast<uint8_t>(taken);
-            pair_runs(halves[0], entry.early);
-            pair_runs(halves[1], entry.late);
+            uint8_t early[2];
+            uint8_t late[2];
+            pair_runs(halves[0], early);
+            pair_runs(halves[1], late);
+            for (unsigned orders = 0; orders < 4; ++orders) {
+                unsigned order_bits = 0;
+                unsigned runs = pair_order(early, orders, &order_bits);
+                runs |= pair_order(late, orders, &order_bits) << 4;
+                quad_bytes[shape][peek][orders] = static_cast<uint16_t>(taken | order_bits << 3 | runs << 8);
+            }
         }
     }
     return true;
@@ -280,11 +295,15 @@ static inline unsigned shape_of(const SmallList& list, int steps) {
 // it; a 4-byte list takes at most 4 split bits and 2 order bits.
 static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputStream* splits,
                                  InputStream* orders, uint8_t* out) {
-    const QuadSplit& entry = quad_splits[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)];
-    splits->bits >>= entry.bits;
-    splits->avail -= entry.bits;
-    put_pair(out, symbols, entry.early[0], entry.early[1], orders);
-    put_pair(out + 2, symbols, entry.late[0], entry.late[1], orders);
+    unsigned entry = quad_bytes[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)][orders->bits & 3];
+    splits->bits >>= entry & 7;
+    splits->avail -= static_cast<int>(entry & 7);
+    orders->bits >>= (entry >> 3) & 3;
+    orders->avail -= static_cast<int>((entry >> 3) & 3);
+    out[0] = symbols[(entry >> 8) & 3];
+    out[1] = symbols[(entry >> 10) & 3];
+    out[2] = symbols[(entry >> 12) & 3];
+    out[3] = symbols[entry >> 14];
 }
 
 static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
