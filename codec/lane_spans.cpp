@@ -153,7 +153,7 @@ struct ChunkBits {
 
 LANES_INLINE ChunkBits fresh_chunk() { return ChunkBits{{Wide{}, Wide{}}, {Wide{} + 1, Wide{} + 1}}; }
 
-LANES_INLINE void widen(Mask x, Wide* out) {
+LANES_INLINE void widen(const Mask& x, Wide* out) {
     Mask zero{};
     out[0] = reinterpret_cast<Wide>(
         __builtin_shufflevector(x, zero, 0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27));
@@ -169,7 +169,7 @@ struct LaneRuns {
 };
 
 // Appends codes; `step` is 2 to their lengths.
-LANES_INLINE void append(ChunkBits& out, Mask code, Mask step) {
+LANES_INLINE void append(ChunkBits& out, const Mask& code, const Mask& step) {
     Wide wide_code[2];
     Wide wide_step[2];
     widen(code, wide_code);
