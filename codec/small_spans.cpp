@@ -279,15 +279,20 @@ static const bool quad_splits_built = build_quad_splits() || (std::abort(), fals
 // The shape of a list of steps + 1 bytes (at most 8): bit i is set when a
 // run ends after byte i + 1 and another follows.  Fixed steps instead of a
 // loop over the runs, whose number the branches could not guess; counts
-// beyond the last run are never used.
+// beyond the last run are read but change nothing.
 static inline unsigned shape_of(const SmallList& list, int steps) {
-    unsigned shape = 0;
+    // A bit at every run's end: the last run's end is byte steps + 1 and
+    // falls outside the shape, and so do the sums of the counts past it,
+    // each count taken as at most 8 (those cells hold the end mark or
+    // older runs).
+    uint64_t ends = 0;
     unsigned sum = 0;
     for (int k = 0; k < steps; ++k) {
-        sum += list.count[k];
-        shape |= static_cast<unsigned>(k + 1 < list.runs) << ((sum - 1) & 7);
+        unsigned count = list.count[k];
+        sum += count < 8 ? count : 8;
+        ends |= uint64_t{1} << (sum - 1);
     }
-    return shape;
+    return static_cast<unsigned>(ends) & ((1u << steps) - 1);
 }
 
 // Writes the 4-byte list of the given shape whose runs are symbols[0..].
