@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "codec/pick.h"
+
 // Every function here taking or returning vectors is inlined into one of
 // the two entry points below, so no vector crosses a call.
 #pragma GCC diagnostic ignored "-Wpsabi"
@@ -288,8 +290,7 @@ LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, Lane
     if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, runs);
 }
 
-LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers,
-                                                     ArrayList* lists) {
+LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
     Lanes keys[kLaneSpan];
     load_keys(group, keys);
     LaneRuns runs;
@@ -303,7 +304,8 @@ LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* write
         int r = 0;
         for (int c = 0; c < kChunks; c += 4) {
             uint64_t ends = 0;
-            for (int k = 0; k < 4; ++k) ends |= static_cast<uint64_t>(static_cast<uint16_t>(runs.ends[c + k][lane])) << (16 * k);
+            for (int k = 0; k < 4; ++k)
+                ends |= static_cast<uint64_t>(static_cast<uint16_t>(runs.ends[c + k][lane])) << (16 * k);
             while (ends != 0) {
                 int i = kChunk * c + __builtin_ctzll(ends);
                 list.cells[r] = static_cast<uint16_t>(keys[i][lane] >> kPositionBits);
@@ -317,7 +319,7 @@ LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* write
     }
 }
 
-#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#ifdef Q73_X86_64_LOOPS
 __attribute__((target("avx2"))) void code_group_avx2(const uint8_t* group, int lanes, LevelWriter* writers,
                                                      ArrayList* lists) {
     code_group(group, lanes, writers, lists);
@@ -331,7 +333,7 @@ void code_group_plain(const uint8_t* group, int lanes, LevelWriter* writers, Arr
 }  // namespace
 
 void code_lane_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
-#if defined(__x86_64__) && !defined(Q73_PORTABLE_LOOPS)
+#ifdef Q73_X86_64_LOOPS
     static const bool avx2 = __builtin_cpu_supports("avx2");
     if (avx2) {
         code_group_avx2(group, lanes, writers, lists);

@@ -209,7 +209,6 @@ static inline void put_pair(uint8_t* out, const uint8_t* symbols, unsigned i0, u
 // are its run numbers.
 constexpr int kQuadPeekBits = 4;
 
-
 static void pair_runs(const SmallList& pair, uint8_t runs[2]) {
     runs[0] = pair.symbol[0];
     runs[1] = pair.symbol[pair.runs - 1];
@@ -242,15 +241,6 @@ static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallLis
 // change nothing.
 static uint16_t quad_bytes[8][1 << kQuadPeekBits][4];
 
-static unsigned pair_order(const uint8_t runs[2], unsigned orders, unsigned* taken) {
-    unsigned distinct = runs[0] != runs[1];
-    unsigned smaller_first = (orders >> *taken) & distinct;
-    *taken += distinct;
-    unsigned first = smaller_first ? runs[0] : runs[1];
-    unsigned second = smaller_first ? runs[1] : runs[0];
-    return first | second << 2;
-}
-
 static bool build_quad_splits() {
     for (unsigned shape = 0; shape < 8; ++shape) {
         for (unsigned peek = 0; peek < (1u << kQuadPeekBits); ++peek) {
@@ -262,10 +252,17 @@ static bool build_quad_splits() {
             pair_runs(halves[0], early);
             pair_runs(halves[1], late);
             for (unsigned orders = 0; orders < 4; ++orders) {
-                unsigned order_bits = 0;
-                unsigned runs = pair_order(early, orders, &order_bits);
-                runs |= pair_order(late, orders, &order_bits) << 4;
-                quad_bytes[shape][peek][orders] = static_cast<uint16_t>(taken | order_bits << 3 | runs << 8);
+                // Both pairs written by put_pair with run numbers for symbols.
+                static constexpr uint8_t kRunNumbers[4] = {0, 1, 2, 3};
+                uint8_t bits[1 + kInputPadding] = {kReversedByte[orders]};
+                InputStream in = open_input(bits, 1);
+                top_up(&in);
+                uint8_t runs[4];
+                put_pair(runs, kRunNumbers, early[0], early[1], &in);
+                put_pair(runs + 2, kRunNumbers, late[0], late[1], &in);
+                unsigned packed = runs[0] | runs[1] << 2 | runs[2] << 4 | runs[3] << 6;
+                quad_bytes[shape][peek][orders] =
+                    static_cast<uint16_t>(taken | bits_read(&in) << 3 | packed << 8);
             }
         }
     }
