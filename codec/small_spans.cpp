@@ -63,6 +63,7 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
     "cmp %k[rem1], %k[q]\n\t"
 #define Q73_SPLIT_STEP \
         "mov %[bits], %[t0]\n\t" \
+        "test %k[q], %k[q]\n\t"  /* a shift by %cl waits for the flags before it */ \
         "shr %%cl, %[t0]\n\t" \
         "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t" \
         "and %k[t0], %k[t1]\n\t"  /* v: the long code's bits */ \
@@ -235,11 +236,15 @@ static int64_t split_stand_in(unsigned shape, int total, unsigned peek, SmallLis
 
 // A 4-byte list written whole: for every shape, every value of the next
 // kQuadPeekBits split bits and of the next two order bits, which run gives
-// each of the four bytes (two bits each, bits 8-15), the split bits taken
-// (bits 0-2) and the order bits taken (bits 3-4), as the split and then
-// the two pairs' order bits decide them.  Order bits beyond those taken
-// change nothing.
-static uint16_t quad_bytes[8][1 << kQuadPeekBits][4];
+// each of the four bytes (byte i of the entry, bits 0-1), the split bits
+// taken (byte 0, bits 4-6) and the order bits taken (byte 1, bits 4-5), as
+// the split and then the two pairs' order bits decide them.  Order bits
+// beyond those taken change nothing.  A byte's run number thus stays in its
+// low four bits, which is all that a byte shuffle looks at.
+static uint32_t quad_runs[8][1 << kQuadPeekBits][4];
+
+static inline unsigned quad_split_bits(uint32_t entry) { return entry >> 4 & 7; }
+static inline unsigned quad_order_bits(uint32_t entry) { return entry >> 12 & 3; }
 
 static bool build_quad_splits() {
     for (unsigned shape = 0; shape < 8; ++shape) {
@@ -260,9 +265,9 @@ static bool build_quad_splits() {
                 uint8_t runs[4];
                 put_pair(runs, kRunNumbers, early[0], early[1], &in);
                 put_pair(runs + 2, kRunNumbers, late[0], late[1], &in);
-                unsigned packed = runs[0] | runs[1] << 2 | runs[2] << 4 | runs[3] << 6;
-                quad_bytes[shape][peek][orders] =
-                    static_cast<uint16_t>(taken | bits_read(&in) << 3 | packed << 8);
+                uint32_t entry = runs[0] | runs[1] << 8 | runs[2] << 16 | static_cast<uint32_t>(runs[3]) << 24;
+                quad_runs[shape][peek][orders] =
+                    entry | static_cast<uint32_t>(taken) << 4 | static_cast<uint32_t>(bits_read(&in)) << 12;
             }
         }
     }
@@ -292,20 +297,24 @@ static inline unsigned shape_of(const SmallList& list, int steps) {
     return static_cast<unsigned>(ends) & ((1u << steps) - 1);
 }
 
+// The entry of the 4-byte list of the given shape, whose split and order
+// bits come next in the two streams; takes those bits.  The caller has
+// topped both streams up for it and the lists that follow it; a 4-byte list
+// takes at most 4 split bits and 2 order bits.
+static inline uint32_t take_quad(unsigned shape, InputStream* splits, InputStream* orders) {
+    uint32_t entry = quad_runs[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)][orders->bits & 3];
+    splits->bits >>= quad_split_bits(entry);
+    splits->avail -= static_cast<int>(quad_split_bits(entry));
+    orders->bits >>= quad_order_bits(entry);
+    orders->avail -= static_cast<int>(quad_order_bits(entry));
+    return entry;
+}
+
 // Writes the 4-byte list of the given shape whose runs are symbols[0..].
-// The caller has topped both streams up for it and the lists that follow
-// it; a 4-byte list takes at most 4 split bits and 2 order bits.
 static inline void put_quad_runs(const uint8_t* symbols, unsigned shape, InputStream* splits,
                                  InputStream* orders, uint8_t* out) {
-    unsigned entry = quad_bytes[shape & 7][splits->bits & ((1u << kQuadPeekBits) - 1)][orders->bits & 3];
-    splits->bits >>= entry & 7;
-    splits->avail -= static_cast<int>(entry & 7);
-    orders->bits >>= (entry >> 3) & 3;
-    orders->avail -= static_cast<int>((entry >> 3) & 3);
-    out[0] = symbols[(entry >> 8) & 3];
-    out[1] = symbols[(entry >> 10) & 3];
-    out[2] = symbols[(entry >> 12) & 3];
-    out[3] = symbols[entry >> 14];
+    uint32_t entry = take_quad(shape, splits, orders);
+    for (int i = 0; i < 4; ++i) out[i] = symbols[entry >> (8 * i) & 3];
 }
 
 static void put_quad(const SmallList& list, InputStream* splits, InputStream* orders, uint8_t* out) {
@@ -344,58 +353,146 @@ static uint32_t octet_split(unsigned shape, unsigned peek) {
 }
 
 // For every mask of at most four runs, their numbers in ascending order,
-// three bits each.
+// one byte each.
 struct RunOrders {
-    uint16_t order[256];
+    uint32_t order[256];
     constexpr RunOrders() : order() {
         for (unsigned mask = 0; mask < 256; ++mask) {
-            unsigned packed = 0;
+            uint32_t packed = 0;
             int k = 0;
             for (unsigned run = 0; run < 8 && k < 4; ++run) {
-                if (mask >> run & 1) packed |= run << (3 * k++);
+                if (mask >> run & 1) packed |= run << (8 * k++);
             }
-            order[mask] = static_cast<uint16_t>(packed);
+            order[mask] = packed;
         }
     }
 };
 
 static constexpr RunOrders kRunOrders;
 
-// The streams are read through local copies: the byte stores could touch
-// anything as far as the compiler knows, and would make it reload them.
-static void put_octet(const SmallList& list, InputStream input[20], uint8_t* out) {
-    unsigned shape = shape_of(list, 7);
+/**** Queued 8-byte lists ****/
+
+// Streams 17 to 19 are read only by the lists of eight bytes and less, in
+// the order of their spans.  So 8-byte lists can wait in a queue and be
+// written out together, in that order, with the three streams held in
+// registers; the work of one list then overlaps the next.  The queue is
+// drained before any other list of eight bytes or less is written.
+constexpr int kQueuedOctets = 64;
+
+struct OctetJob {
+    uint8_t symbol[8];
+    unsigned shape;
+    uint8_t* out;
+};
+
+struct OctetQueue {
+    int count = 0;
+    OctetJob jobs[kQueuedOctets];
+};
+
+// Bytes of `table` picked by the low three bits of each byte of `index`:
+// one byte shuffle where the processor has it.
+template <bool kShuffle>
+static inline __attribute__((always_inline)) uint64_t pick_bytes(uint64_t table, uint64_t index) {
+#if defined(__GNUC__) && !defined(__clang__)
+    if constexpr (kShuffle) {
+        typedef uint8_t Bytes __attribute__((vector_size(16)));
+        typedef uint64_t Words __attribute__((vector_size(16)));
+        Words from = {table, 0};
+        Words at = {index, 0};
+        Words picked = reinterpret_cast<Words>(
+            __builtin_shuffle(reinterpret_cast<Bytes>(from), reinterpret_cast<Bytes>(at) & 7));
+        return picked[0];
+    }
+#endif
+    uint64_t out = 0;
+    for (int k = 0; k < 8; ++k) out |= (table >> (8 * (index >> (8 * k) & 7)) & 0xFF) << (8 * k);
+    return out;
+}
+
+// An 8-byte list takes at most 8 split bits, 8 bits of its halves' splits
+// and 4 order bits, so one top-up of each stream serves six of them.
+constexpr int kOctetsPerTopUp = 6;
+
+// Each list's bytes are its symbols picked by run number: the entry of the
+// split gives each half's runs, and the halves' 4-byte entries pick among
+// those (the later half's four runs counted from 4).
+template <bool kShuffle>
+static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob* jobs, int count,
+                                                                 InputStream input[20]) {
     InputStream splits = input[17];
-    top_up(&splits);
-    unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
-    uint32_t& slot = octet_splits[shape & 127][peek];
-    if (__builtin_expect(slot == 0, 0)) slot = octet_split(shape & 127, peek);
-    uint32_t entry = slot;
-    splits.bits >>= entry & 15;
-    splits.avail -= static_cast<int>(entry & 15);
-    input[17] = splits;
     InputStream pair_splits = input[18];
     InputStream orders = input[19];
-    top_up(&pair_splits);
-    top_up(&orders);
-    for (int h = 0; h < 2; ++h) {
-        uint32_t half = entry >> (4 + 12 * h);
-        unsigned order = kRunOrders.order[half & 255];
-        uint8_t symbols[4] = {list.symbol[order & 7], list.symbol[order >> 3 & 7], list.symbol[order >> 6 & 7],
-                              list.symbol[order >> 9 & 7]};
-        put_quad_runs(symbols, half >> 8, &pair_splits, &orders, out + 4 * h);
+    for (int first = 0; first < count; first += kOctetsPerTopUp) {
+        top_up(&splits);
+        top_up(&pair_splits);
+        top_up(&orders);
+        int end = count < first + kOctetsPerTopUp ? count : first + kOctetsPerTopUp;
+        for (int i = first; i < end; ++i) {
+            const OctetJob& job = jobs[i];
+            unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
+            uint32_t& slot = octet_splits[job.shape][peek];
+            if (__builtin_expect(slot == 0, 0)) slot = octet_split(job.shape, peek);
+            uint32_t entry = slot;
+            splits.bits >>= entry & 15;
+            splits.avail -= static_cast<int>(entry & 15);
+            uint32_t early = entry >> 4;
+            uint32_t late = entry >> 16;
+            uint64_t runs = kRunOrders.order[early & 255] | uint64_t{kRunOrders.order[late & 255]} << 32;
+            uint32_t early_picks = take_quad(early >> 8, &pair_splits, &orders);
+            uint32_t late_picks = take_quad(late >> 8, &pair_splits, &orders);
+            uint64_t picks = early_picks | uint64_t{late_picks | 0x04040404u} << 32;
+            uint64_t symbols;
+            std::memcpy(&symbols, job.symbol, 8);
+            uint64_t bytes = pick_bytes<kShuffle>(symbols, pick_bytes<kShuffle>(runs, picks));
+            std::memcpy(job.out, &bytes, 8);
+        }
     }
+    input[17] = splits;
     input[18] = pair_splits;
     input[19] = orders;
+}
+
+#ifdef Q73_X86_64_LOOPS
+__attribute__((target("ssse3"))) static void put_octet_jobs_ssse3(const OctetJob* jobs, int count,
+                                                                  InputStream input[20]) {
+    put_octet_jobs<true>(jobs, count, input);
+}
+#endif
+
+static void put_octets(OctetQueue& queue, InputStream input[20]) {
+    if (queue.count == 0) return;
+#ifdef Q73_X86_64_LOOPS
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) {
+        put_octet_jobs_ssse3(queue.jobs, queue.count, input);
+        queue.count = 0;
+        return;
+    }
+#endif
+    put_octet_jobs<false>(queue.jobs, queue.count, input);
+    queue.count = 0;
+}
+
+static void queue_octet(const SmallList& list, uint8_t* out, OctetQueue& queue, InputStream input[20]) {
+    if (queue.count == kQueuedOctets) put_octets(queue, input);
+    OctetJob& job = queue.jobs[queue.count++];
+    std::memcpy(job.symbol, list.symbol, 8);
+    job.shape = shape_of(list, 7) & 127;
+    job.out = out;
 }
 
 /**** Spans ****/
 
 // A list of two or four bytes at its own depth.
-static inline void put_short_list(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out) {
+static inline void put_short_list(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out,
+                                  OctetQueue& queue) {
     if (list.runs == 1) {
         std::memset(out, list.symbol[0], static_cast<size_t>(total));
-    } else if (total == 2) {
+        return;
+    }
+    put_octets(queue, input);
+    if (total == 2) {
         top_up(&input[19]);
         put_pair(out, list.symbol, 0, 1, &input[19]);
     } else {
@@ -403,18 +500,18 @@ static inline void put_short_list(const SmallList& list, int32_t total, InputStr
     }
 }
 
-void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
-                       uint8_t* out) {
+static void decode_span(int depth, const SmallList& list, int32_t total, InputStream input[20], uint8_t* out,
+                        OctetQueue& queue) {
     if (list.runs == 1) {
         std::memset(out, list.symbol[0], static_cast<size_t>(total));
         return;
     }
     if (depth >= 17) {
-        put_short_list(list, total, input, out);
+        put_short_list(list, total, input, out, queue);
         return;
     }
     if (depth == 16 && total == 8) {
-        put_octet(list, input, out);
+        queue_octet(list, out, queue, input);
         return;
     }
     SmallList halves[2];
@@ -422,16 +519,24 @@ void decode_small_span(int depth, const SmallList& list, int32_t total, InputStr
     const SmallList& late = halves[1];
     int32_t a_total = kBlockSize >> (depth + 1);
     int32_t b_total = total - a_total;
+    if (depth == 16) put_octets(queue, input);  // the split reads stream 17
     if (a_total + b_total <= kOneTopUp) {
         split_small<true>(list, a_total, b_total, &input[depth + 1], halves);
     } else {
         split_small<false>(list, a_total, b_total, &input[depth + 1], halves);
     }
     if (depth == 16) {  // halves of four bytes and of two
-        put_short_list(early, a_total, input, out);
-        put_short_list(late, b_total, input, out + a_total);
+        put_short_list(early, a_total, input, out, queue);
+        put_short_list(late, b_total, input, out + a_total, queue);
         return;
     }
-    decode_small_span(depth + 1, early, a_total, input, out);
-    decode_small_span(top_depth_of(b_total), late, b_total, input, out + a_total);
+    decode_span(depth + 1, early, a_total, input, out, queue);
+    decode_span(top_depth_of(b_total), late, b_total, input, out + a_total, queue);
+}
+
+void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
+                       uint8_t* out) {
+    OctetQueue queue;
+    decode_span(depth, list, total, input, out, queue);
+    put_octets(queue, input);
 }
