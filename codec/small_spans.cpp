@@ -339,7 +339,10 @@ static void put_quad(const SmallList& list, InputStream* splits, InputStream* or
 constexpr int kOctetPeekBits = 8;
 static uint32_t octet_splits[128][1 << kOctetPeekBits];
 
-static uint32_t octet_split(unsigned shape, unsigned peek) {
+// Fills the entry of `shape` and `peek`, and with it those of every peek
+// that has the same bits where the split takes them: the bits beyond change
+// nothing.
+static uint32_t fill_octet_split(unsigned shape, unsigned peek) {
     SmallList halves[2];
     int64_t taken = split_stand_in(shape, 8, peek, halves);
     if (taken > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
@@ -349,6 +352,9 @@ static uint32_t octet_split(unsigned shape, unsigned peek) {
         for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
         entry |= (runs | shape_of(halves[h], 3) << 8) << (4 + 12 * h);
     }
+    unsigned used = (1u << taken) - 1;
+    for (unsigned other = peek & used; other < (1u << kOctetPeekBits); other += used + 1)
+        octet_splits[shape][other] = entry;
     return entry;
 }
 
@@ -431,9 +437,8 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
         for (int i = first; i < end; ++i) {
             const OctetJob& job = jobs[i];
             unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
-            uint32_t& slot = octet_splits[job.shape][peek];
-            if (__builtin_expect(slot == 0, 0)) slot = octet_split(job.shape, peek);
-            uint32_t entry = slot;
+            uint32_t entry = octet_splits[job.shape][peek];
+            if (__builtin_expect(entry == 0, 0)) entry = fill_octet_split(job.shape, peek);
             splits.bits >>= entry & 15;
             splits.avail -= static_cast<int>(entry & 15);
             uint32_t early = entry >> 4;
