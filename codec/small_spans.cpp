@@ -41,12 +41,14 @@ struct SplitWalk {
 // other step: a half full, a run longer than a half's room (or the end mark),
 // or fewer than nine bits left once `used` is past `limit`, the bits loaded
 // minus nine (which may be below 0).  The later half lies right behind the earlier one.
-template <bool kLimit>
-static inline void fast_split_steps(const SmallList& list, SmallList* halves, SplitWalk& w, int64_t limit) {
+template <bool kLimit, typename Half>
+static inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, int64_t limit) {
     static_assert(sizeof(CodeShape) == 8, "the loop's table");
-    constexpr size_t kSymbols = offsetof(SmallList, symbol);
-    constexpr size_t kCounts = offsetof(SmallList, count);
-    constexpr size_t kLate = sizeof(SmallList);
+    constexpr size_t kListSymbols = offsetof(SmallList, symbol);
+    constexpr size_t kListCounts = offsetof(SmallList, count);
+    constexpr size_t kSymbols = offsetof(Half, symbol);
+    constexpr size_t kCounts = offsetof(Half, count);
+    constexpr size_t kLate = sizeof(Half);
     uint64_t used = w.used;
     int64_t rem0 = w.rem0;
     int64_t rem1 = w.rem1;
@@ -57,13 +59,13 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
     // A run longer than either room (the end mark is longer than both)
     // ends the loop.  Lists of up to kOneTopUp bytes never need a top-up.
 #define Q73_SPLIT_TEST                                     \
-    "movzwl %c[counts](%[list], %[k], 2), %k[q]\n\t" \
+    "movzwl %c[list_counts](%[list], %[k], 2), %k[q]\n\t" \
     "cmp %k[rem0], %k[q]\n\t"                          \
     "ja 2f\n\t"                                         \
     "cmp %k[rem1], %k[q]\n\t"
 #define Q73_SPLIT_STEP \
+        "add $1, %[k]\n\t"  /* first: a shift by %cl waits for the flags before it */ \
         "mov %[bits], %[t0]\n\t" \
-        "test %k[q], %k[q]\n\t"  /* a shift by %cl waits for the flags before it */ \
         "shr %%cl, %[t0]\n\t" \
         "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t" \
         "and %k[t0], %k[t1]\n\t"  /* v: the long code's bits */ \
@@ -73,7 +75,7 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
         "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  /* below long_end: the long code */ \
         "cmovb %k[t1], %k[t2]\n\t"  /* a */ \
         "adc %[t0], %%rcx\n\t"  /* one bit more for the long code */ \
-        "movzbl %c[symbols](%[list], %[k], 1), %k[t0]\n\t" \
+        "movzbl %c[list_symbols] - 1(%[list], %[k], 1), %k[t0]\n\t" \
         "mov %b[t0], %c[symbols](%[halves], %[ne], 1)\n\t" \
         "mov %w[t2], %c[counts](%[halves], %[ne], 2)\n\t" \
         "mov %b[t0], %c[symbols] + %c[late](%[halves], %[nl], 1)\n\t" \
@@ -84,13 +86,13 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
         "cmp $1, %k[t2]\n\t" \
         "sbb $-1, %[ne]\n\t" \
         "cmp $1, %k[q]\n\t" \
-        "sbb $-1, %[nl]\n\t" \
-        "add $1, %[k]\n\t"
+        "sbb $-1, %[nl]\n\t"
 #define Q73_SPLIT_OPERANDS \
         : "+c"(used), [rem0] "+r"(rem0), [rem1] "+r"(rem1), [k] "+r"(k), [ne] "+r"(ne), [nl] "+r"(nl), \
           [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q) \
         : [bits] "r"(w.bits), [limit] "rm"(limit), [list] "r"(&list), [halves] "r"(halves), \
-          [shapes] "r"(kCodeShapes), [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate) \
+          [shapes] "r"(kCodeShapes), [list_symbols] "i"(kListSymbols), [list_counts] "i"(kListCounts), \
+          [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate) \
         : "cc", "memory"
     if constexpr (kLimit) {
         __asm__("cmp %[limit], %%rcx\n\t"
@@ -116,11 +118,11 @@ static inline void fast_split_steps(const SmallList& list, SmallList* halves, Sp
 }
 #endif
 
-template <bool kShort>
+template <bool kShort, typename Half = SmallList>
 static void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
-                        SmallList halves[2]) {
-    SmallList& early = halves[0];
-    SmallList& late = halves[1];
+                        Half halves[2]) {
+    Half& early = halves[0];
+    Half& late = halves[1];
     InputStream in = *stream;
     if (kShort) top_up(&in);
     SplitWalk w{in.bits, 0, a_total, b_total, 0, 0, 0};
@@ -165,7 +167,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
         w.rem0 -= a;
         w.rem1 -= b;
     }
-    SmallList& rest = w.rem0 != 0 ? early : late;
+    Half& rest = w.rem0 != 0 ? early : late;
     intptr_t n = w.rem0 != 0 ? w.ne : w.nl;
     intptr_t left = runs - w.k;
     for (intptr_t c = 0; c < left; c += 8) {
@@ -282,7 +284,7 @@ static const bool quad_splits_built = build_quad_splits() || (std::abort(), fals
 // run ends after byte i + 1 and another follows.  Fixed steps instead of a
 // loop over the runs, whose number the branches could not guess; counts
 // beyond the last run are read but change nothing.
-static inline unsigned shape_of(const SmallList& list, int steps) {
+static inline unsigned shape_of(const uint16_t* counts, int steps) {
     // A bit at every run's end: the last run's end is byte steps + 1 and
     // falls outside the shape, and so do the sums of the counts past it,
     // each count taken as at most 8 (those cells hold the end mark or
@@ -290,7 +292,7 @@ static inline unsigned shape_of(const SmallList& list, int steps) {
     uint64_t ends = 0;
     unsigned sum = 0;
     for (int k = 0; k < steps; ++k) {
-        unsigned count = list.count[k];
+        unsigned count = counts[k];
         sum += count < 8 ? count : 8;
         ends |= uint64_t{1} << (sum - 1);
     }
@@ -322,7 +324,7 @@ static void put_quad(const SmallList& list, InputStream* splits, InputStream* or
     InputStream local_orders = *orders;
     top_up(&local_splits);
     top_up(&local_orders);
-    put_quad_runs(list.symbol, shape_of(list, 3), &local_splits, &local_orders, out);
+    put_quad_runs(list.symbol, shape_of(list.count, 3), &local_splits, &local_orders, out);
     *splits = local_splits;
     *orders = local_orders;
 }
@@ -350,7 +352,7 @@ static uint32_t fill_octet_split(unsigned shape, unsigned peek) {
     for (int h = 0; h < 2; ++h) {
         uint32_t runs = 0;
         for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
-        entry |= (runs | shape_of(halves[h], 3) << 8) << (4 + 12 * h);
+        entry |= (runs | shape_of(halves[h].count, 3) << 8) << (4 + 12 * h);
     }
     unsigned used = (1u << taken) - 1;
     for (unsigned other = peek & used; other < (1u << kOctetPeekBits); other += used + 1)
@@ -385,11 +387,16 @@ static constexpr RunOrders kRunOrders;
 // drained before any other list of eight bytes or less is written.
 constexpr int kQueuedOctets = 64;
 
+// A queued list, in the same form as a SmallList of at most 8 runs, with
+// room for the eight more that a split's copies write.
 struct OctetJob {
-    uint8_t symbol[8];
-    unsigned shape;
+    uint8_t symbol[16];
+    uint16_t count[16];
     uint8_t* out;
+    int runs;
 };
+
+inline void mark_end(OctetJob& job) { job.count[job.runs] = kEndCount; }
 
 struct OctetQueue {
     int count = 0;
@@ -437,8 +444,9 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
         for (int i = first; i < end; ++i) {
             const OctetJob& job = jobs[i];
             unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
-            uint32_t entry = octet_splits[job.shape][peek];
-            if (__builtin_expect(entry == 0, 0)) entry = fill_octet_split(job.shape, peek);
+            unsigned shape = shape_of(job.count, 7);
+            uint32_t entry = octet_splits[shape][peek];
+            if (__builtin_expect(entry == 0, 0)) entry = fill_octet_split(shape, peek);
             splits.bits >>= entry & 15;
             splits.avail -= static_cast<int>(entry & 15);
             uint32_t early = entry >> 4;
@@ -483,7 +491,7 @@ static void queue_octet(const SmallList& list, uint8_t* out, OctetQueue& queue, 
     if (queue.count == kQueuedOctets) put_octets(queue, input);
     OctetJob& job = queue.jobs[queue.count++];
     std::memcpy(job.symbol, list.symbol, 8);
-    job.shape = shape_of(list, 7) & 127;
+    std::memcpy(job.count, list.count, 16);
     job.out = out;
 }
 
@@ -517,6 +525,15 @@ static void decode_span(int depth, const SmallList& list, int32_t total, InputSt
     }
     if (depth == 16 && total == 8) {
         queue_octet(list, out, queue, input);
+        return;
+    }
+    if (total == 16) {  // two halves of eight bytes, split straight into the queue
+        if (queue.count > kQueuedOctets - 2) put_octets(queue, input);
+        OctetJob* pair = queue.jobs + queue.count;
+        split_small<true>(list, 8, 8, &input[16], pair);
+        pair[0].out = out;
+        pair[1].out = out + 8;
+        queue.count += 2;
         return;
     }
     SmallList halves[2];
