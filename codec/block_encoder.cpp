@@ -177,9 +177,8 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // compilers spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind their symbols,
     // a CodeShape is 8 bytes and a bound below level 9 is at most 256.  The
-    // short code is the value ANDed with the entry's first four bytes: a value
-    // below 256 meets only the short mask there, and 256 itself (under the
-    // bound 256) meets bit 0 of that bound's short length 8, which is 0.
+    // short code is the value ANDed with the entry's first four bytes, where
+    // a value below 65536 meets only the short mask.
     static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan / 2, "the loop's table");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
@@ -220,9 +219,9 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "sub %k[t1], %k[t2]\n\t"  // the value
         "mov %k[t2], %k[t1]\n\t"
         "and (%[shapes], %[t4], 8), %k[t1]\n\t"  // its short code
-        "cmp 4(%[shapes], %[t4], 8), %k[t1]\n\t"  // below long_end: the long code
+        "cmpw 6(%[shapes], %[t4], 8), %w[t1]\n\t"  // below long_end: the long code
         "cmovb %k[t2], %k[t1]\n\t"
-        "movzbl 1(%[shapes], %[t4], 8), %k[t3]\n\t"
+        "movzbl 2(%[shapes], %[t4], 8), %k[t3]\n\t"
         "adc $0, %k[t3]\n\t"  // the code's length
         "shl %%cl, %[t1]\n\t"
         "or %[t1], %[bits]\n\t"

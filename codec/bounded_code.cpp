@@ -9,8 +9,8 @@ struct CodeShapes {
             uint32_t top = 0;
             while ((2u << top) <= (m | 1u)) ++top;
             uint32_t h = 1u << top;
-            shapes[m] = CodeShape{static_cast<uint8_t>(h - 1), static_cast<uint8_t>(top),
-                                  static_cast<uint16_t>(2 * h - 1), m + 1 - h};
+            shapes[m] = CodeShape{static_cast<uint16_t>(h - 1), static_cast<uint8_t>(top), 0,
+                                  static_cast<uint16_t>(2 * h - 1), static_cast<uint16_t>(m + 1 - h)};
         }
     }
 };
@@ -51,7 +51,9 @@ const CodeShape kCodeShapes[kShapedBounds + 1] = {
 #define S4(i) S(i), S(i + 1), S(i + 2), S(i + 3)
 #define S16(i) S4(i), S4(i + 4), S4(i + 8), S4(i + 12)
 #define S64(i) S16(i), S16(i + 16), S16(i + 32), S16(i + 48)
-    S64(0), S64(64), S64(128), S64(192), S(256)
+#define S256(i) S64(i), S64(i + 64), S64(i + 128), S64(i + 192)
+    S256(0), S256(256), S256(512), S256(768), S(1024)
+#undef S256
 #undef S64
 #undef S16
 #undef S4

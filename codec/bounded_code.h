@@ -45,22 +45,23 @@ struct InputStream {
 
 /**** Codes of small bounds ****/
 
-// The shape of the code under every bound m up to 256, for the loops that
+// The shape of the code under every bound m up to 1024, for the loops that
 // move many small codes: h is the highest power of two not above m (1 for
 // m = 0).  Of the value's low bits (long_mask, 2h - 1), a code is the
 // low short_length bits (short_mask, h - 1) when those lie at or above
 // long_end (m + 1 - h), else all of them, one bit more.  For m = 0,
 // long_end is 0 and the code has no bits.  The short mask comes first, so
-// that the entry's first four bytes ANDed with a value below 256 give its
+// that the entry's first four bytes ANDed with a value below 65536 give its
 // short code.
 struct CodeShape {
-    uint8_t short_mask;
+    uint16_t short_mask;
     uint8_t short_length;
+    uint8_t unused;
     uint16_t long_mask;
-    uint32_t long_end;
+    uint16_t long_end;
 };
 
-constexpr int kShapedBounds = 256;
+constexpr int kShapedBounds = 1024;
 extern const CodeShape kCodeShapes[kShapedBounds + 1];
 
 /**** Writing ****/

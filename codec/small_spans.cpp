@@ -24,6 +24,10 @@
 constexpr int kOneTopUp = 32;
 static_assert(kShapedBounds >= (kBlockSize >> (kSmallDepth + 1)), "a bound is at most the earlier half's room");
 
+// The longest code under a bound of at most kShapedBounds (1024): 11 bits.
+constexpr int kLongestCode = 11;
+static_assert(kShapedBounds < (1 << kLongestCode), "the refill's margin");
+
 struct SplitWalk {
     uint64_t bits;  // as loaded; the next code starts `used` bits in
     uint64_t used;
@@ -39,8 +43,8 @@ struct SplitWalk {
 // run, as one loop with every value in a register (the compilers spill the
 // walk's state here and test the code's shape twice).  It stops before any
 // other step: a half full, a run longer than a half's room (or the end mark),
-// or fewer than nine bits left once `used` is past `limit`, the bits loaded
-// minus nine (which may be below 0).  The later half lies right behind the earlier one.
+// or fewer than kLongestCode bits left once `used` is past `limit`, the
+// bits loaded minus kLongestCode (which may be below 0).  The later half lies right behind the earlier one.
 template <bool kLimit, typename Half>
 static inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, int64_t limit) {
     static_assert(sizeof(CodeShape) == 8, "the loop's table");
@@ -67,12 +71,12 @@ static inline void fast_split_steps(const SmallList& list, Half* halves, SplitWa
         "add $1, %[k]\n\t"  /* first: a shift by %cl waits for the flags before it */ \
         "mov %[bits], %[t0]\n\t" \
         "shr %%cl, %[t0]\n\t" \
-        "movzwl 2(%[shapes], %[q], 8), %k[t1]\n\t" \
+        "movzwl 4(%[shapes], %[q], 8), %k[t1]\n\t" \
         "and %k[t0], %k[t1]\n\t"  /* v: the long code's bits */ \
-        "movzbl (%[shapes], %[q], 8), %k[t2]\n\t" \
+        "movzwl (%[shapes], %[q], 8), %k[t2]\n\t" \
         "and %k[t0], %k[t2]\n\t"  /* the short code, off v's chain */ \
-        "movzbl 1(%[shapes], %[q], 8), %k[t0]\n\t"  /* the short code's length */ \
-        "cmp 4(%[shapes], %[q], 8), %k[t2]\n\t"  /* below long_end: the long code */ \
+        "movzbl 2(%[shapes], %[q], 8), %k[t0]\n\t"  /* the short code's length */ \
+        "cmpw 6(%[shapes], %[q], 8), %w[t2]\n\t"  /* below long_end: the long code */ \
         "cmovb %k[t1], %k[t2]\n\t"  /* a */ \
         "adc %[t0], %%rcx\n\t"  /* one bit more for the long code */ \
         "movzbl %c[list_symbols] - 1(%[list], %[k], 1), %k[t0]\n\t" \
@@ -129,7 +133,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
     const intptr_t runs = list.runs;
     for (;; ++w.k) {
 #ifdef Q73_X86_64_LOOPS
-        fast_split_steps<!kShort>(list, halves, w, kShort ? 64 : in.avail - 9);
+        fast_split_steps<!kShort>(list, halves, w, kShort ? 64 : in.avail - kLongestCode);
 #endif
         int32_t fits = w.rem0 < w.rem1 ? w.rem0 : w.rem1;
         if (fits == 0) break;
@@ -144,7 +148,7 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
             low = q > w.rem1 ? q - w.rem1 : 0;
             bound = (q < w.rem0 ? q : w.rem0) - low;
         }
-        if (!kShort && in.avail - static_cast<int>(w.used) < 9) {  // a code under 256 has at most 9 bits
+        if (!kShort && in.avail - static_cast<int>(w.used) < kLongestCode) {
             in.bits = w.bits >> w.used;
             in.avail -= static_cast<int>(w.used);
             w.used = 0;
@@ -497,6 +501,21 @@ static void queue_octet(const SmallList& list, uint8_t* out, OctetQueue& queue, 
 
 /**** Spans ****/
 
+// A 16-byte list: its two halves of eight bytes are split straight into
+// the queue (the split's copies stay within a place's room).
+static void queue_sixteen(const SmallList& list, InputStream input[20], uint8_t* out, OctetQueue& queue) {
+    if (list.runs == 1) {
+        std::memset(out, list.symbol[0], 16);
+        return;
+    }
+    if (queue.count > kQueuedOctets - 2) put_octets(queue, input);
+    OctetJob* pair = queue.jobs + queue.count;
+    split_small<true>(list, 8, 8, &input[16], pair);
+    pair[0].out = out;
+    pair[1].out = out + 8;
+    queue.count += 2;
+}
+
 // A list of two or four bytes at its own depth.
 static inline void put_short_list(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out,
                                   OctetQueue& queue) {
@@ -527,13 +546,8 @@ static void decode_span(int depth, const SmallList& list, int32_t total, InputSt
         queue_octet(list, out, queue, input);
         return;
     }
-    if (total == 16) {  // two halves of eight bytes, split straight into the queue
-        if (queue.count > kQueuedOctets - 2) put_octets(queue, input);
-        OctetJob* pair = queue.jobs + queue.count;
-        split_small<true>(list, 8, 8, &input[16], pair);
-        pair[0].out = out;
-        pair[1].out = out + 8;
-        queue.count += 2;
+    if (total == 16) {
+        queue_sixteen(list, input, out, queue);
         return;
     }
     SmallList halves[2];
@@ -550,6 +564,15 @@ static void decode_span(int depth, const SmallList& list, int32_t total, InputSt
     if (depth == 16) {  // halves of four bytes and of two
         put_short_list(early, a_total, input, out, queue);
         put_short_list(late, b_total, input, out + a_total, queue);
+        return;
+    }
+    if (a_total == 16) {  // spans of 16 bytes, without going through the depth below
+        queue_sixteen(early, input, out, queue);
+        if (b_total == 16) {
+            queue_sixteen(late, input, out + a_total, queue);
+        } else {
+            decode_span(top_depth_of(b_total), late, b_total, input, out + a_total, queue);
+        }
         return;
     }
     decode_span(depth + 1, early, a_total, input, out, queue);

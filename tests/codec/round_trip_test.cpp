@@ -2,6 +2,7 @@
 // at and around the block boundaries, and for the extremes of content.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "codec/stream_records.h"
@@ -125,6 +126,39 @@ TEST(RoundTrip, SpansOfAnyNumberOfSymbolsComeBack) {
         }
     }
     expect_round_trip(data, "spans of 1 to 256 symbols");
+}
+
+// Spans of 1024 and 2048 bytes in which one byte takes about half: the
+// splits of the largest spans kept in arrays meet the bounds up to 1024
+// and their codes of 11 bits, with the byte first or last in the order and
+// its share of each half even, one-sided or shuffled.
+TEST(RoundTrip, SpansWithTheLargestArrayBoundsComeBack) {
+    Bytes noise = random_bytes(1 << 20, 4711);
+    size_t pick = 0;
+    Bytes data;
+    for (int span : {1024, 2048}) {
+        for (int count : {span / 2 - 1, span / 2, span / 2 + 1, span * 3 / 4}) {
+            for (uint8_t fill : {0, 255}) {
+                for (int order = 0; order < 3; ++order) {
+                    Bytes part(static_cast<size_t>(count), fill);
+                    while (part.size() < static_cast<size_t>(span)) {
+                        uint8_t b = noise[pick++ % noise.size()];
+                        if (b != fill) part.push_back(b);
+                    }
+                    if (order == 1) std::reverse(part.begin(), part.end());
+                    if (order == 2) {
+                        for (size_t i = part.size() - 1; i > 0; --i) {
+                            unsigned r = noise[pick % noise.size()] | noise[(pick + 1) % noise.size()] << 8;
+                            pick += 2;
+                            std::swap(part[i], part[r % (i + 1)]);
+                        }
+                    }
+                    data.insert(data.end(), part.begin(), part.end());
+                }
+            }
+        }
+    }
+    expect_round_trip(data, "spans of 1024 and 2048 bytes with one byte of about half");
 }
 
 TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
