@@ -336,22 +336,47 @@ static void put_quad(const SmallList& list, InputStream* splits, InputStream* or
 /**** Lists of eight bytes ****/
 
 // The split of an 8-byte list into its two 4-byte halves likewise depends
-// only on its shape (7 bits) and the next 8 bits of the split stream, which
-// is all that it can take.  An entry holds the bits taken (bits 0-3) and,
-// for each half, which of the list's runs it has (a mask, bits 4-11 and
-// 16-23) and its own shape (bits 12-14 and 24-26).  Entries are filled on
-// first use, by split_small on stand-in lists as above; 0 marks an entry
-// not filled yet, since an early half always has a run.
-constexpr int kOctetPeekBits = 8;
-static uint32_t octet_splits[128][1 << kOctetPeekBits];
+// only on its shape (7 bits) and the next few bits of the split stream.  A
+// code takes at most the bit length of its run's count, and the last run
+// none, so a shape's split takes at most the sum of those lengths for all
+// runs but the last (at most 8): each shape has a row of entries for all
+// values of that many bits, and the rows stand one after the other (27 KB
+// where rows of 8 bits would take 128 KB).  An entry holds the bits taken
+// (bits 0-3) and, for each half, which of the list's runs it has (a mask,
+// bits 4-11 and 16-23) and its own shape (bits 12-14 and 24-26).  Entries
+// are filled on first use, by split_small on stand-in lists as above; 0
+// marks an entry not filled yet, since an early half always has a run.
+struct OctetRows {
+    uint32_t row[128];  // first entry (bits 0-15) and the mask of the bits looked at (bits 16-23)
+    int entries;
+    constexpr OctetRows() : row(), entries(0) {
+        for (unsigned shape = 0; shape < 128; ++shape) {
+            int bits = 0;
+            for (int end = 1, start = 0; end < 8; ++end) {
+                if ((shape >> (end - 1) & 1) == 0) continue;
+                for (int count = end - start; count != 0; count >>= 1) ++bits;
+                start = end;
+            }
+            bits = bits < 8 ? bits : 8;
+            row[shape] = static_cast<uint32_t>(entries) | ((1u << bits) - 1) << 16;
+            entries += 1 << bits;
+        }
+    }
+};
+
+static constexpr OctetRows kOctetRows;
+static uint32_t octet_splits[kOctetRows.entries];
 
 // Fills the entry of `shape` and `peek`, and with it those of every peek
 // that has the same bits where the split takes them: the bits beyond change
 // nothing.
 static uint32_t fill_octet_split(unsigned shape, unsigned peek) {
+    uint32_t row = kOctetRows.row[shape];
+    unsigned looked_at = row >> 16;
+    peek &= looked_at;
     SmallList halves[2];
     int64_t taken = split_stand_in(shape, 8, peek, halves);
-    if (taken > kOctetPeekBits) std::abort();  // cannot happen: 8 bytes, at most 8 bits
+    if ((1u << taken) - 1 > looked_at) std::abort();  // cannot happen: the row's bits bound the split
     uint32_t entry = static_cast<uint32_t>(taken);
     for (int h = 0; h < 2; ++h) {
         uint32_t runs = 0;
@@ -359,8 +384,8 @@ static uint32_t fill_octet_split(unsigned shape, unsigned peek) {
         entry |= (runs | shape_of(halves[h].count, 3) << 8) << (4 + 12 * h);
     }
     unsigned used = (1u << taken) - 1;
-    for (unsigned other = peek & used; other < (1u << kOctetPeekBits); other += used + 1)
-        octet_splits[shape][other] = entry;
+    for (unsigned other = peek & used; other <= looked_at; other += used + 1)
+        octet_splits[(row & 0xFFFF) + other] = entry;
     return entry;
 }
 
@@ -447,9 +472,10 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
         int end = count < first + kOctetsPerTopUp ? count : first + kOctetsPerTopUp;
         for (int i = first; i < end; ++i) {
             const OctetJob& job = jobs[i];
-            unsigned peek = static_cast<unsigned>(splits.bits) & ((1u << kOctetPeekBits) - 1);
             unsigned shape = shape_of(job.count, 7);
-            uint32_t entry = octet_splits[shape][peek];
+            uint32_t row = kOctetRows.row[shape];
+            unsigned peek = static_cast<unsigned>(splits.bits) & (row >> 16);
+            uint32_t entry = octet_splits[(row & 0xFFFF) + peek];
             if (__builtin_expect(entry == 0, 0)) entry = fill_octet_split(shape, peek);
             splits.bits >>= entry & 15;
             splits.avail -= static_cast<int>(entry & 15);
