@@ -171,8 +171,10 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
         w.rem0 -= a;
         w.rem1 -= b;
     }
-    Half& rest = w.rem0 != 0 ? early : late;
-    intptr_t n = w.rem0 != 0 ? w.ne : w.nl;
+    // Which half that is follows the data: selected without a branch.
+    uint32_t early_has_room = w.rem0 != 0;
+    Half& rest = *pick(early_has_room, &early, &late);
+    intptr_t n = pick(early_has_room, w.ne, w.nl);
     intptr_t left = runs - w.k;
     for (intptr_t c = 0; c < left; c += 8) {
         std::memcpy(rest.symbol + n + c, list.symbol + w.k + c, 8);
@@ -182,8 +184,8 @@ static void split_small(const SmallList& list, int32_t a_total, int32_t b_total,
         __asm__("" ::: "memory");
     }
     n += left;
-    early.runs = static_cast<int>(w.rem0 != 0 ? n : w.ne);
-    late.runs = static_cast<int>(w.rem0 != 0 ? w.nl : n);
+    early.runs = static_cast<int>(pick(early_has_room, n, w.ne));
+    late.runs = static_cast<int>(pick(early_has_room, w.nl, n));
     mark_end(early);
     mark_end(late);
     in.bits = w.bits >> w.used;
