@@ -128,6 +128,19 @@ TEST(RoundTrip, SpansOfAnyNumberOfSymbolsComeBack) {
     expect_round_trip(data, "spans of 1 to 256 symbols");
 }
 
+// Lists of eight bytes wait until a batch of them is written; a list of
+// two, four or six bytes at a block's end reads the same streams, and has
+// to come after every list before it, however many wait.
+TEST(RoundTrip, ShortListsAfterWaitingOnesComeBack) {
+    Bytes text = corpus_file(corpus_names().front());
+    for (int spans : {1, 31, 32, 33, 64, 65}) {
+        for (int tail = 2; tail < 16; tail += 2) {
+            Bytes data(text.begin(), text.begin() + 16 * spans + tail);
+            expect_round_trip(data, std::to_string(spans) + " spans of 16 bytes and " + std::to_string(tail));
+        }
+    }
+}
+
 // Spans of 1024 and 2048 bytes in which one byte takes about half: the
 // splits of the largest spans kept in arrays meet the bounds up to 1024
 // and their codes of 11 bits, with the byte first or last in the order and
