@@ -225,7 +225,6 @@ static constexpr RunOrders kRunOrders;
 
 /**** Queued 8-byte lists ****/
 
-
 // Bytes of `table` picked by the low three bits of each byte of `index`:
 // one byte shuffle where the processor has it.
 template <bool kShuffle>
@@ -303,11 +302,12 @@ void put_octets(OctetQueue& queue, InputStream input[20]) {
     static const bool ssse3 = __builtin_cpu_supports("ssse3");
     if (ssse3) {
         put_octet_jobs_ssse3(queue.jobs, queue.count, input);
-        queue.count = 0;
-        return;
+    } else {
+        put_octet_jobs<false>(queue.jobs, queue.count, input);
     }
-#endif
+#else
     put_octet_jobs<false>(queue.jobs, queue.count, input);
+#endif
     queue.count = 0;
 }
 

@@ -56,16 +56,11 @@ static void decode_span(int depth, const SmallList& list, int32_t total, InputSt
         put_short_list(late, b_total, input, out + a_total, queue);
         return;
     }
-    if (a_total == 16) {  // spans of 16 bytes, without going through the depth below
+    if (a_total == 16) {  // without going through the depth below
         queue_sixteen(early, input, out, queue);
-        if (b_total == 16) {
-            queue_sixteen(late, input, out + a_total, queue);
-        } else {
-            decode_span(top_depth_of(b_total), late, b_total, input, out + a_total, queue);
-        }
-        return;
+    } else {
+        decode_span(depth + 1, early, a_total, input, out, queue);
     }
-    decode_span(depth + 1, early, a_total, input, out, queue);
     decode_span(top_depth_of(b_total), late, b_total, input, out + a_total, queue);
 }
 

@@ -49,7 +49,8 @@ struct SplitWalk {
 // walk's state here and test the code's shape twice).  It stops before any
 // other step: a half full, a run longer than a half's room (or the end mark),
 // or fewer than kLongestCode bits left once `used` is past `limit`, the
-// bits loaded minus kLongestCode (which may be below 0).  The later half lies right behind the earlier one.
+// bits loaded minus kLongestCode (which may be below 0).  The later half
+// lies right behind the earlier one.
 template <bool kLimit, typename Half>
 inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, int64_t limit) {
     static_assert(sizeof(CodeShape) == 8, "the loop's table");
@@ -128,8 +129,7 @@ inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, 
 #endif
 
 template <bool kShort, typename Half = SmallList>
-void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream,
-                        Half halves[2]) {
+void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputStream* stream, Half halves[2]) {
     Half& early = halves[0];
     Half& late = halves[1];
     InputStream in = *stream;
