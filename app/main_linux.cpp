@@ -2,6 +2,8 @@
 // argument; none, or an empty one, shows the about text.  Dialogs become
 // terminal text (see platform/linux/windows.cpp).  Exit status 0 after a
 // finished job or the about text, 1 after any reported failure.
+#include <malloc.h>
+
 #include <cstring>
 
 #include "app/linux_layouts.h"
@@ -9,6 +11,11 @@
 #include "app/status_job.h"
 
 int main(int argc, char** argv) {
+    // The expander allocates the stream records of every block and frees
+    // them after it, a few hundred KB each time; the heap would hand that
+    // memory back to the system at each free and take it in again, page by
+    // page, for the next block.
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
     register_linux_layouts();
     file_name[0] = '\0';
     TailResult tail = TailResult::ok;

@@ -156,8 +156,8 @@ static void take_small_list(int depth, SmallList& small) {
 // set in `waiting`, until everything before it has been written.  A list of
 // one run is its span filled with one byte: no bits are stored for it at
 // any depth below, so it is written out whole.
-CodecStatus decode_block(InputStream input[20], int32_t n) {
-    reset_node_pool();
+CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole) {
+    if (!pool_whole) reset_node_pool();
     reset_pending_lists();
     int top = top_depth_of(n);
     if (!read_root_list(&input[top], top, n)) return CodecStatus::damaged;
@@ -215,12 +215,15 @@ CodecStatus expand_blocks(int32_t size) {
     for (int depth = 0; depth < 20; ++depth) level_totals[depth][2] = kBlockSize >> depth;
     if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
     InputStream input[20];
+    // A block decoded without fault has given every node back.
+    bool pool_whole = false;
     while (size > 0) {
         int32_t n = size < kBlockSize ? size : kBlockSize;
         CodecStatus status = read_block_records(n, input);
-        if (status == CodecStatus::ok) status = decode_block(input, n);
+        if (status == CodecStatus::ok) status = decode_block(input, n, pool_whole);
         free_block_records(input);
         if (status != CodecStatus::ok) return status;
+        pool_whole = true;
         UINT put = _lwrite(output_file, reinterpret_cast<LPCSTR>(block_buffer),
                            static_cast<UINT>(n));
         if (put != static_cast<UINT>(n)) return CodecStatus::write_failed;

@@ -28,5 +28,8 @@ CodecStatus expand_blocks(int32_t size);
 bool read_root_list(InputStream* root, int depth, int32_t n);
 
 // Decodes one block of n bytes whose records are in input[] into
-// block_buffer.
-CodecStatus decode_block(InputStream input[20], int32_t n);
+// block_buffer.  The node pool is threaded anew unless `pool_whole` says
+// that every node is on its free list already, as after a block that was
+// decoded without fault: each list that a split makes is written out in
+// the end, and its nodes given back.
+CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole);
