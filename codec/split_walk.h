@@ -44,13 +44,15 @@ struct SplitWalk {
 };
 
 #ifdef Q73_X86_64_LOOPS
-// The usual step of split_small, where both halves have room for the whole
-// run, as one loop with every value in a register (the compilers spill the
-// walk's state here and test the code's shape twice).  It stops before any
-// other step: a half full, a run longer than a half's room (or the end mark),
-// or fewer than kLongestCode bits left once `used` is past `limit`, the
-// bits loaded minus kLongestCode (which may be below 0).  The later half
-// lies right behind the earlier one.
+// The steps of split_small as one loop with every value in a register (the
+// compilers spill the walk's state here and test the code's shape twice).
+// The usual step, where both halves have room for the whole run, stays off
+// the remainders; a run longer than a half's room takes the general step
+// (its least and most share from both remainders) out of the loop's way,
+// and the loop goes on.  It stops before a step when a half is full, at the
+// end mark, or when fewer than kLongestCode bits are left once `used` is
+// past `limit`, the bits loaded minus kLongestCode (which may be below 0).
+// The later half lies right behind the earlier one.
 template <bool kLimit, typename Half>
 inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, int64_t limit) {
     static_assert(sizeof(CodeShape) == 8, "the loop's table");
@@ -66,12 +68,14 @@ inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, 
     intptr_t ne = w.ne;
     intptr_t nl = w.nl;
     uint64_t t0, t1, t2, q;
-    // A run longer than either room (the end mark is longer than both)
-    // ends the loop.  Lists of up to kOneTopUp bytes never need a top-up.
+    uint32_t low;  // the general step's least share, while its registers are taken
+    // A run longer than either room goes to the general step (3), which
+    // leaves at a full half or the end mark.  Lists of up to kOneTopUp bytes
+    // never need a top-up.
 #define Q73_SPLIT_TEST                                     \
     "movzwl %c[list_counts](%[list], %[k], 2), %k[q]\n\t" \
     "cmp %k[rem0], %k[q]\n\t"                          \
-    "ja 2f\n\t"                                         \
+    "ja 3f\n\t"                                         \
     "cmp %k[rem1], %k[q]\n\t"
 #define Q73_SPLIT_STEP \
         "add $1, %[k]\n\t"  /* first: a shift by %cl waits for the flags before it */ \
@@ -97,27 +101,79 @@ inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, 
         "sbb $-1, %[ne]\n\t" \
         "cmp $1, %k[q]\n\t" \
         "sbb $-1, %[nl]\n\t"
+    // The general step: the share lies from low = q - rem1 (at least 0) to
+    // min(q, rem0), and the code is read under their difference.  The code's
+    // bits are below 65536, so the shape's first four bytes give its short
+    // code.
+#define Q73_SPLIT_GENERAL \
+        "test %k[rem0], %k[rem0]\n\t" \
+        "jz 2f\n\t" \
+        "test %k[rem1], %k[rem1]\n\t" \
+        "jz 2f\n\t" \
+        "cmp $0xFFFF, %k[q]\n\t" \
+        "je 2f\n\t" \
+        "mov %k[q], %k[t1]\n\t" \
+        "sub %k[rem1], %k[t1]\n\t" \
+        "xor %k[t0], %k[t0]\n\t" \
+        "cmp %k[rem1], %k[q]\n\t" \
+        "cmovbe %k[t0], %k[t1]\n\t"  /* low */ \
+        "mov %k[q], %k[t2]\n\t" \
+        "cmp %k[rem0], %k[q]\n\t" \
+        "cmova %k[rem0], %k[t2]\n\t" \
+        "sub %k[t1], %k[t2]\n\t"  /* the bound */ \
+        "mov %k[t1], %[low]\n\t" \
+        "add $1, %[k]\n\t" \
+        "mov %[bits], %[t0]\n\t" \
+        "shr %%cl, %[t0]\n\t" \
+        "movzwl 4(%[shapes], %[t2], 8), %k[t1]\n\t" \
+        "and %k[t0], %k[t1]\n\t"  /* v */ \
+        "mov %k[t1], %k[t0]\n\t" \
+        "and (%[shapes], %[t2], 8), %k[t0]\n\t"  /* the short code */ \
+        "cmpw 6(%[shapes], %[t2], 8), %w[t0]\n\t" \
+        "cmovb %k[t1], %k[t0]\n\t"  /* the code */ \
+        "movzbl 2(%[shapes], %[t2], 8), %k[t2]\n\t" \
+        "adc %[t2], %%rcx\n\t" \
+        "add %[low], %k[t0]\n\t"  /* a */ \
+        "movzbl %c[list_symbols] - 1(%[list], %[k], 1), %k[t1]\n\t" \
+        "mov %b[t1], %c[symbols](%[halves], %[ne], 1)\n\t" \
+        "mov %w[t0], %c[counts](%[halves], %[ne], 2)\n\t" \
+        "mov %b[t1], %c[symbols] + %c[late](%[halves], %[nl], 1)\n\t" \
+        "sub %k[t0], %k[q]\n\t"  /* b */ \
+        "mov %w[q], %c[counts] + %c[late](%[halves], %[nl], 2)\n\t" \
+        "sub %k[t0], %k[rem0]\n\t" \
+        "sub %k[q], %k[rem1]\n\t" \
+        "cmp $1, %k[t0]\n\t" \
+        "sbb $-1, %[ne]\n\t" \
+        "cmp $1, %k[q]\n\t" \
+        "sbb $-1, %[nl]\n\t"
 #define Q73_SPLIT_OPERANDS \
         : "+c"(used), [rem0] "+r"(rem0), [rem1] "+r"(rem1), [k] "+r"(k), [ne] "+r"(ne), [nl] "+r"(nl), \
-          [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q) \
+          [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [q] "=&r"(q), [low] "=m"(low) \
         : [bits] "r"(w.bits), [limit] "rm"(limit), [list] "r"(&list), [halves] "r"(halves), \
           [shapes] "r"(kCodeShapes), [list_symbols] "i"(kListSymbols), [list_counts] "i"(kListCounts), \
           [symbols] "i"(kSymbols), [counts] "i"(kCounts), [late] "i"(kLate) \
         : "cc", "memory"
     if constexpr (kLimit) {
-        __asm__("cmp %[limit], %%rcx\n\t"
+        __asm__("0:\n\t"
+                "cmp %[limit], %%rcx\n\t"
                 "jg 2f\n\t"
-                "1:\n\t" Q73_SPLIT_TEST "ja 2f\n\t" Q73_SPLIT_STEP
+                "1:\n\t" Q73_SPLIT_TEST "ja 3f\n\t" Q73_SPLIT_STEP
                 "cmp %[limit], %%rcx\n\t"
                 "jle 1b\n\t"
+                "jmp 2f\n\t"
+                "3:\n\t" Q73_SPLIT_GENERAL
+                "jmp 0b\n\t"
                 "2:\n\t" Q73_SPLIT_OPERANDS);
     } else {
-        __asm__(Q73_SPLIT_TEST "ja 2f\n\t"
+        __asm__("0:\n\t" Q73_SPLIT_TEST "ja 3f\n\t"
                 "1:\n\t" Q73_SPLIT_STEP Q73_SPLIT_TEST "jbe 1b\n\t"
+                "3:\n\t" Q73_SPLIT_GENERAL
+                "jmp 0b\n\t"
                 "2:\n\t" Q73_SPLIT_OPERANDS);
     }
 #undef Q73_SPLIT_TEST
 #undef Q73_SPLIT_STEP
+#undef Q73_SPLIT_GENERAL
 #undef Q73_SPLIT_OPERANDS
     w.used = used;
     w.rem0 = static_cast<int32_t>(rem0);
