@@ -10,6 +10,9 @@
 
 static inline int32_t span_of(int depth) { return level_totals[depth][2]; }
 
+// Twice the most the decoder holds, for a margin.
+static_assert(kDecoderNodes >= 2 * 256 * (kSmallDepth + 2) && kDecoderNodes <= kPoolSize, "the decoder's nodes");
+
 /**** Root list ****/
 
 bool read_root_list(InputStream* root, int depth, int32_t n) {
@@ -157,7 +160,7 @@ static void take_small_list(int depth, SmallList& small) {
 // one run is its span filled with one byte: no bits are stored for it at
 // any depth below, so it is written out whole.
 CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole) {
-    if (!pool_whole) reset_node_pool();
+    if (!pool_whole) thread_node_pool(kDecoderNodes);
     reset_pending_lists();
     int top = top_depth_of(n);
     if (!read_root_list(&input[top], top, n)) return CodecStatus::damaged;

@@ -27,9 +27,16 @@ CodecStatus expand_blocks(int32_t size);
 // in input[depth]; false when the list does not describe n bytes.
 bool read_root_list(InputStream* root, int depth, int32_t n);
 
+// The nodes of the pool that the decoder threads.  It holds runs in lists
+// only down to kSmallDepth: the list being split and the later halves that
+// wait, one per depth, each of at most 256 runs, so never more than 2816
+// nodes at once (a split moves the runs of its list into its halves).
+// Threading the whole pool would only touch memory that it never takes.
+constexpr int kDecoderNodes = 8192;
+
 // Decodes one block of n bytes whose records are in input[] into
-// block_buffer.  The node pool is threaded anew unless `pool_whole` says
-// that every node is on its free list already, as after a block that was
-// decoded without fault: each list that a split makes is written out in
+// block_buffer.  The decoder's nodes are threaded anew unless `pool_whole`
+// says that all of them are on the free list already, as after a block that
+// was decoded without fault: each list that a split makes is written out in
 // the end, and its nodes given back.
 CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole);

@@ -8,12 +8,14 @@ int32_t level_totals[kLevels][3];
 LevelStream level_streams[kLevels];
 uint8_t block_buffer[kBlockSize];
 
-void reset_node_pool() {
+void reset_node_pool() { thread_node_pool(kPoolSize); }
+
+void thread_node_pool(int count) {
     RunNode* nodes = node_pool.nodes;
-    for (int k = 0; k < kPoolSize - 1; ++k) nodes[k].next = &nodes[k + 1];
-    nodes[kPoolSize - 1].next = nullptr;
+    for (int k = 0; k < count - 1; ++k) nodes[k].next = &nodes[k + 1];
+    nodes[count - 1].next = nullptr;
     node_pool.free_head = &nodes[0];
-    node_pool.free_tail = &nodes[kPoolSize - 1];
+    node_pool.free_tail = &nodes[count - 1];
 }
 
 void reset_pending_lists() {

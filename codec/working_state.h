@@ -49,6 +49,9 @@ extern LevelStream level_streams[kLevels];
 extern uint8_t block_buffer[kBlockSize];
 
 void reset_node_pool();
+// Threads only the first `count` nodes (at least 2) as the free list, for a
+// side that never holds more than a part of the pool.
+void thread_node_pool(int count);
 void reset_pending_lists();
 void reset_level_stream(LevelStream* stream);
 void reset_level_streams();
