@@ -11,7 +11,7 @@
 static inline int32_t span_of(int depth) { return level_totals[depth][2]; }
 
 // Twice the most the decoder holds, for a margin.
-static_assert(kDecoderNodes >= 2 * 256 * (kSmallDepth + 2) && kDecoderNodes <= kPoolSize, "the decoder's nodes");
+static_assert(kDecoderNodes >= 2 * 256 * (kSmallDepth + 3) && kDecoderNodes <= kPoolSize, "the decoder's nodes");
 
 /**** Root list ****/
 

@@ -261,14 +261,14 @@ static inline __attribute__((always_inline)) unsigned octet_shape(const uint16_t
     const Bytes end_bits = {0, 1, 2, 4, 8, 16, 32, 64, 0, 0, 0, 0, 0, 0, 0, 0};
     Words words;
     std::memcpy(&words, counts, 16);
-    Bytes bytes = reinterpret_cast<Bytes>(__builtin_ia32_packuswb128(words, words));
-    bytes = reinterpret_cast<Bytes>(__builtin_ia32_pminub128(reinterpret_cast<Chars>(bytes), reinterpret_cast<Chars>(eight)));
+    Chars bytes = __builtin_ia32_packuswb128(words, words);
+    bytes = __builtin_ia32_pminub128(bytes, reinterpret_cast<Chars>(eight));
     Quads sums = reinterpret_cast<Quads>(bytes);
     sums += sums << 8;
     sums += sums << 16;
     sums += sums << 32;
-    bytes = reinterpret_cast<Bytes>(__builtin_ia32_pminub128(reinterpret_cast<Chars>(sums), reinterpret_cast<Chars>(fifteen)));
-    Bytes ends = __builtin_shuffle(end_bits, bytes);
+    bytes = __builtin_ia32_pminub128(reinterpret_cast<Chars>(sums), reinterpret_cast<Chars>(fifteen));
+    Bytes ends = __builtin_shuffle(end_bits, reinterpret_cast<Bytes>(bytes));
     Quads total = reinterpret_cast<Quads>(__builtin_ia32_psadbw128(reinterpret_cast<Chars>(ends), Chars{}));
     return static_cast<unsigned>(total[0]);
 }
