@@ -245,34 +245,39 @@ static inline __attribute__((always_inline)) uint64_t pick_bytes(uint64_t table,
     return out;
 }
 
-// The shape of an 8-byte list from vectors, as shape_of(counts, 7): the
-// first eight counts as bytes, each at most 8 (the end mark, -1 as a signed
-// word, becomes 0), their running sums, and for each sum s from 1 to 7 the
-// bit s - 1, picked from a table and added up: the sums of a list's runs
-// rise, and those past its last run are 8 and more and pick nothing.
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+// The shape of an 8-byte list, as shape_of(counts, 7); from vectors where
+// the byte shuffle is used: the first eight counts as bytes, each at most 8
+// (the end mark, -1 as a signed word, becomes 0), their running sums, and
+// for each sum s from 1 to 7 the bit s - 1, picked from a table and added
+// up: the sums of a list's runs rise, and those past its last run are 8 and
+// more and pick nothing.
+template <bool kShuffle>
 static inline __attribute__((always_inline)) unsigned octet_shape(const uint16_t* counts) {
-    typedef int16_t Words __attribute__((vector_size(16)));
-    typedef char Chars __attribute__((vector_size(16)));
-    typedef uint8_t Bytes __attribute__((vector_size(16)));
-    typedef uint64_t Quads __attribute__((vector_size(16)));
-    const Bytes eight = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
-    const Bytes fifteen = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15};
-    const Bytes end_bits = {0, 1, 2, 4, 8, 16, 32, 64, 0, 0, 0, 0, 0, 0, 0, 0};
-    Words words;
-    std::memcpy(&words, counts, 16);
-    Chars bytes = __builtin_ia32_packuswb128(words, words);
-    bytes = __builtin_ia32_pminub128(bytes, reinterpret_cast<Chars>(eight));
-    Quads sums = reinterpret_cast<Quads>(bytes);
-    sums += sums << 8;
-    sums += sums << 16;
-    sums += sums << 32;
-    bytes = __builtin_ia32_pminub128(reinterpret_cast<Chars>(sums), reinterpret_cast<Chars>(fifteen));
-    Bytes ends = __builtin_shuffle(end_bits, reinterpret_cast<Bytes>(bytes));
-    Quads total = reinterpret_cast<Quads>(__builtin_ia32_psadbw128(reinterpret_cast<Chars>(ends), Chars{}));
-    return static_cast<unsigned>(total[0]);
-}
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+    if constexpr (kShuffle) {
+        typedef int16_t Words __attribute__((vector_size(16)));
+        typedef char Chars __attribute__((vector_size(16)));
+        typedef uint8_t Bytes __attribute__((vector_size(16)));
+        typedef uint64_t Quads __attribute__((vector_size(16)));
+        const Bytes eight = {8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+        const Bytes fifteen = {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15};
+        const Bytes end_bits = {0, 1, 2, 4, 8, 16, 32, 64, 0, 0, 0, 0, 0, 0, 0, 0};
+        Words words;
+        std::memcpy(&words, counts, 16);
+        Chars bytes = __builtin_ia32_packuswb128(words, words);
+        bytes = __builtin_ia32_pminub128(bytes, reinterpret_cast<Chars>(eight));
+        Quads sums = reinterpret_cast<Quads>(bytes);
+        sums += sums << 8;
+        sums += sums << 16;
+        sums += sums << 32;
+        bytes = __builtin_ia32_pminub128(reinterpret_cast<Chars>(sums), reinterpret_cast<Chars>(fifteen));
+        Bytes ends = __builtin_shuffle(end_bits, reinterpret_cast<Bytes>(bytes));
+        Quads total = reinterpret_cast<Quads>(__builtin_ia32_psadbw128(reinterpret_cast<Chars>(ends), Chars{}));
+        return static_cast<unsigned>(total[0]);
+    }
 #endif
+    return shape_of(counts, 7);
+}
 
 // An 8-byte list takes at most 8 split bits, 8 bits of its halves' splits
 // and 4 order bits, so one top-up of each stream serves six of them.
@@ -294,16 +299,7 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
         int end = count < first + kOctetsPerTopUp ? count : first + kOctetsPerTopUp;
         for (int i = first; i < end; ++i) {
             const OctetJob& job = jobs[i];
-            unsigned shape;
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
-            if constexpr (kShuffle) {
-                shape = octet_shape(job.count);
-            } else {
-                shape = shape_of(job.count, 7);
-            }
-#else
-            shape = shape_of(job.count, 7);
-#endif
+            unsigned shape = octet_shape<kShuffle>(job.count);
             uint32_t row = kOctetRows.row[shape];
             unsigned peek = static_cast<unsigned>(splits.bits) & (row >> 16);
             uint32_t entry = octet_splits[(row & 0xFFFF) + peek];

@@ -3,11 +3,10 @@
 // A list has at most 256 runs, and below a certain depth it describes at
 // most 2048 bytes, so that no bound of its splits exceeds 1024, the room of
 // the earlier half, and the table of code shapes serves them all.  From
-// there on the decoder
-// copies the list into a SmallList and finishes the span's whole subtree
-// in arrays on the stack, depth first as before (the earlier half of every
-// split before the later one), so every stream is read in the same order;
-// the run nodes are given back at once.
+// there on the decoder copies the list into a SmallList and finishes the
+// span's whole subtree in arrays on the stack, depth first as before (the
+// earlier half of every split before the later one), so every stream is
+// read in the same order; the run nodes are given back at once.
 #pragma once
 
 #include <cstdint>
