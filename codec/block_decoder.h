@@ -29,7 +29,7 @@ bool read_root_list(InputStream* root, int depth, int32_t n);
 
 // The nodes of the pool that the decoder threads.  It holds runs in lists
 // only down to kSmallDepth: the list being split and the later halves that
-// wait, one per depth, each of at most 256 runs, so never more than 2816
+// wait, one per depth, each of at most 256 runs, so never more than 2560
 // nodes at once (a split moves the runs of its list into its halves).
 // Threading the whole pool would only touch memory that it never takes.
 constexpr int kDecoderNodes = 8192;

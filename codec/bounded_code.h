@@ -45,7 +45,7 @@ struct InputStream {
 
 /**** Codes of small bounds ****/
 
-// The shape of the code under every bound m up to 1024, for the loops that
+// The shape of the code under every bound m up to 2048, for the loops that
 // move many small codes: h is the highest power of two not above m (1 for
 // m = 0).  Of the value's low bits (long_mask, 2h - 1), a code is the
 // low short_length bits (short_mask, h - 1) when those lie at or above
@@ -61,7 +61,7 @@ struct CodeShape {
     uint16_t long_end;
 };
 
-constexpr int kShapedBounds = 1024;
+constexpr int kShapedBounds = 2048;
 extern const CodeShape kCodeShapes[kShapedBounds + 1];
 
 /**** Writing ****/

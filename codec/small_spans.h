@@ -1,7 +1,7 @@
-// Spans of at most 2048 bytes, decoded in local arrays.
+// Spans of at most 4096 bytes, decoded in local arrays.
 //
 // A list has at most 256 runs, and below a certain depth it describes at
-// most 2048 bytes, so that no bound of its splits exceeds 1024, the room of
+// most 4096 bytes, so that no bound of its splits exceeds 2048, the room of
 // the earlier half, and the table of code shapes serves them all.  From
 // there on the decoder copies the list into a SmallList and finishes the
 // span's whole subtree in arrays on the stack, depth first as before (the
@@ -13,7 +13,7 @@
 
 #include "codec/bounded_code.h"
 
-constexpr int kSmallDepth = 8;  // spans of 2048 bytes
+constexpr int kSmallDepth = 7;  // spans of 4096 bytes
 constexpr int kSmallRuns = 256;
 
 // Runs are copied eight at a time, so the arrays have room for seven more.

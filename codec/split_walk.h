@@ -29,8 +29,8 @@
 constexpr int kOneTopUp = 32;
 static_assert(kShapedBounds >= (kBlockSize >> (kSmallDepth + 1)), "a bound is at most the earlier half's room");
 
-// The longest code under a bound of at most kShapedBounds (1024): 11 bits.
-constexpr int kLongestCode = 11;
+// The longest code under a bound of at most kShapedBounds (2048): 12 bits.
+constexpr int kLongestCode = 12;
 static_assert(kShapedBounds < (1 << kLongestCode), "the refill's margin");
 
 struct SplitWalk {
@@ -192,9 +192,11 @@ void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputS
     if (kShort) top_up(&in);
     SplitWalk w{in.bits, 0, a_total, b_total, 0, 0, 0};
     const intptr_t runs = list.runs;
+    // A code under a bound of at most a_total takes at most its bit length.
+    const int longest = 32 - __builtin_clz(static_cast<uint32_t>(a_total));
     for (;; ++w.k) {
 #ifdef Q73_X86_64_LOOPS
-        fast_split_steps<!kShort>(list, halves, w, kShort ? 64 : in.avail - kLongestCode);
+        fast_split_steps<!kShort>(list, halves, w, kShort ? 64 : in.avail - longest);
 #endif
         int32_t fits = w.rem0 < w.rem1 ? w.rem0 : w.rem1;
         if (fits == 0) break;
@@ -209,7 +211,7 @@ void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputS
             low = q > w.rem1 ? q - w.rem1 : 0;
             bound = (q < w.rem0 ? q : w.rem0) - low;
         }
-        if (!kShort && in.avail - static_cast<int>(w.used) < kLongestCode) {
+        if (!kShort && in.avail - static_cast<int>(w.used) < longest) {
             in.bits = w.bits >> w.used;
             in.avail -= static_cast<int>(w.used);
             w.used = 0;

@@ -141,15 +141,15 @@ TEST(RoundTrip, ShortListsAfterWaitingOnesComeBack) {
     }
 }
 
-// Spans of 1024 and 2048 bytes in which one byte takes about half: the
-// splits of the largest spans kept in arrays meet the bounds up to 1024
-// and their codes of 11 bits, with the byte first or last in the order and
+// Spans of 1024 to 4096 bytes in which one byte takes about half: the
+// splits of the largest spans kept in arrays meet the bounds up to 2048
+// and their codes of 12 bits, with the byte first or last in the order and
 // its share of each half even, one-sided or shuffled.
 TEST(RoundTrip, SpansWithTheLargestArrayBoundsComeBack) {
     Bytes noise = random_bytes(1 << 20, 4711);
     size_t pick = 0;
     Bytes data;
-    for (int span : {1024, 2048}) {
+    for (int span : {1024, 2048, 4096}) {
         for (int count : {span / 2 - 1, span / 2, span / 2 + 1, span * 3 / 4}) {
             for (uint8_t fill : {0, 255}) {
                 for (int order = 0; order < 3; ++order) {
@@ -171,7 +171,7 @@ TEST(RoundTrip, SpansWithTheLargestArrayBoundsComeBack) {
             }
         }
     }
-    expect_round_trip(data, "spans of 1024 and 2048 bytes with one byte of about half");
+    expect_round_trip(data, "spans of 1024 to 4096 bytes with one byte of about half");
 }
 
 TEST(RoundTrip, ALongRunIsStoredInCountClassTwo) {
