@@ -24,8 +24,10 @@
 //
 // A code takes at most bit length of its bound bits, which is at most the
 // run's count, so a list of at most kOneTopUp bytes takes at most that many
-// bits in all, and one top-up before the walk serves it (`kShort`); longer
-// lists top up whenever fewer bits remain than a code can take.
+// bits in all, and the top-up that starts every walk serves it (`kShort`);
+// longer lists top up again whenever fewer bits remain than the longest code
+// under their earlier half's room.  Starting with a top-up keeps most walks
+// of up to 64 bytes from leaving the loop for one.
 constexpr int kOneTopUp = 32;
 static_assert(kShapedBounds >= (kBlockSize >> (kSmallDepth + 1)), "a bound is at most the earlier half's room");
 
@@ -189,7 +191,7 @@ void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputS
     Half& early = halves[0];
     Half& late = halves[1];
     InputStream in = *stream;
-    if (kShort) top_up(&in);
+    top_up(&in);
     SplitWalk w{in.bits, 0, a_total, b_total, 0, 0, 0};
     const intptr_t runs = list.runs;
     // A code under a bound of at most a_total takes at most its bit length.
