@@ -159,9 +159,10 @@ static void put_quad(const SmallList& list, InputStream* splits, InputStream* or
 // values of that many bits, and the rows stand one after the other (27 KB
 // where rows of 8 bits would take 128 KB).  An entry holds the bits taken
 // (bits 0-3) and, for each half, which of the list's runs it has (a mask,
-// bits 4-11 and 16-23) and its own shape (bits 12-14 and 24-26).  Entries
-// are filled on first use, by split_small on stand-in lists as above; 0
-// marks an entry not filled yet, since an early half always has a run.
+// bits 4-11 and 16-23) and its own shape (bits 12-14 and 24-26).  The
+// entries are worked out when the program is built, by the split's walk
+// written out once more for constant evaluation; a test checks every one
+// of them against split_small on stand-in lists as above.
 struct OctetRows {
     uint32_t row[128];  // first entry (bits 0-15) and the mask of the bits looked at (bits 16-23)
     int entries;
@@ -181,28 +182,104 @@ struct OctetRows {
 };
 
 static constexpr OctetRows kOctetRows;
-static uint32_t octet_splits[kOctetRows.entries];
 
-// Fills the entry of `shape` and `peek`, and with it those of every peek
-// that has the same bits where the split takes them: the bits beyond change
-// nothing.
-static uint32_t fill_octet_split(unsigned shape, unsigned peek) {
-    uint32_t row = kOctetRows.row[shape];
-    unsigned looked_at = row >> 16;
-    peek &= looked_at;
-    SmallList halves[2];
-    int64_t taken = split_stand_in(shape, 8, peek, halves);
-    if ((1u << taken) - 1 > looked_at) std::abort();  // cannot happen: the row's bits bound the split
-    uint32_t entry = static_cast<uint32_t>(taken);
-    for (int h = 0; h < 2; ++h) {
-        uint32_t runs = 0;
-        for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
-        entry |= (runs | shape_of(halves[h].count, 3) << 8) << (4 + 12 * h);
+// Stops a constant evaluation that reaches it: a split that took more bits
+// than its row looks at would be decoded wrongly.
+inline void split_beyond_its_row() {}
+
+// The entry of an 8-byte list of `runs` runs with these counts, split into
+// halves of four with `peek` as the next split bits: the walk of
+// split_small, each run's share read under the bound of its least and most
+// share, until a half is full and the other takes the remaining runs.
+static constexpr uint32_t octet_split_entry_of(const int counts[8], int runs, unsigned peek) {
+    int rem0 = 4;
+    int rem1 = 4;
+    unsigned taken = 0;
+    uint32_t masks[2] = {0, 0};
+    int half_counts[2][8] = {};
+    int half_runs[2] = {0, 0};
+    int k = 0;
+    for (; k < runs && rem0 != 0 && rem1 != 0; ++k) {
+        int q = counts[k];
+        int low = q > rem1 ? q - rem1 : 0;
+        int bound = (q < rem0 ? q : rem0) - low;
+        unsigned top = 0;
+        while ((2 << top) <= (bound | 1)) ++top;
+        unsigned h = 1u << top;
+        unsigned v = (peek >> taken) & (2 * h - 1);
+        unsigned short_bits = v & (h - 1);
+        bool long_code = short_bits + h <= static_cast<unsigned>(bound);
+        taken += top + (long_code ? 1 : 0);
+        int a = low + static_cast<int>(long_code ? v : short_bits);
+        int shares[2] = {a, q - a};
+        for (int side = 0; side < 2; ++side) {
+            if (shares[side] == 0) continue;
+            masks[side] |= 1u << k;
+            half_counts[side][half_runs[side]++] = shares[side];
+        }
+        rem0 -= a;
+        rem1 -= q - a;
     }
-    unsigned used = (1u << taken) - 1;
-    for (unsigned other = peek & used; other <= looked_at; other += used + 1)
-        octet_splits[(row & 0xFFFF) + other] = entry;
+    int rest = rem0 != 0 ? 0 : 1;
+    for (; k < runs; ++k) {
+        masks[rest] |= 1u << k;
+        half_counts[rest][half_runs[rest]++] = counts[k];
+    }
+    uint32_t entry = taken;
+    for (int side = 0; side < 2; ++side) {
+        // The half's shape: a bit at the end of each of its runs but the last.
+        unsigned shape = 0;
+        int sum = 0;
+        for (int r = 0; r < half_runs[side]; ++r) {
+            sum += half_counts[side][r];
+            if (sum < 4) shape |= 1u << (sum - 1);
+        }
+        entry |= (masks[side] | shape << 8) << (4 + 12 * side);
+    }
     return entry;
+}
+
+struct OctetSplits {
+    uint32_t entry[kOctetRows.entries];
+    constexpr OctetSplits() : entry() {
+        for (unsigned shape = 0; shape < 128; ++shape) {
+            int counts[8] = {};
+            int runs = 0;
+            for (int end = 1, start = 0; end <= 8; ++end) {
+                if (end < 8 && (shape >> (end - 1) & 1) == 0) continue;
+                counts[runs++] = end - start;
+                start = end;
+            }
+            uint32_t row = kOctetRows.row[shape];
+            unsigned looked_at = row >> 16;
+            for (unsigned peek = 0; peek <= looked_at; ++peek) {
+                uint32_t entry_of = octet_split_entry_of(counts, runs, peek);
+                if ((1u << (entry_of & 15)) - 1 > looked_at) split_beyond_its_row();
+                entry[(row & 0xFFFF) + peek] = entry_of;
+            }
+        }
+    }
+};
+
+static constexpr OctetSplits kOctetSplits;
+
+bool octet_splits_match_walks() {
+    for (unsigned shape = 0; shape < 128; ++shape) {
+        uint32_t row = kOctetRows.row[shape];
+        unsigned looked_at = row >> 16;
+        for (unsigned peek = 0; peek <= looked_at; ++peek) {
+            SmallList halves[2];
+            int64_t taken = split_stand_in(shape, 8, peek, halves);
+            uint32_t entry = static_cast<uint32_t>(taken);
+            for (int h = 0; h < 2; ++h) {
+                uint32_t runs = 0;
+                for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
+                entry |= (runs | shape_of(halves[h].count, 3) << 8) << (4 + 12 * h);
+            }
+            if (kOctetSplits.entry[(row & 0xFFFF) + peek] != entry) return false;
+        }
+    }
+    return true;
 }
 
 // For every mask of at most four runs, their numbers in ascending order,
@@ -302,8 +379,7 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
             unsigned shape = octet_shape<kShuffle>(job.count);
             uint32_t row = kOctetRows.row[shape];
             unsigned peek = static_cast<unsigned>(splits.bits) & (row >> 16);
-            uint32_t entry = octet_splits[(row & 0xFFFF) + peek];
-            if (__builtin_expect(entry == 0, 0)) entry = fill_octet_split(shape, peek);
+            uint32_t entry = kOctetSplits.entry[(row & 0xFFFF) + peek];
             splits.bits >>= entry & 15;
             splits.avail -= static_cast<int>(entry & 15);
             uint32_t early = entry >> 4;

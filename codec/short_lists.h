@@ -37,6 +37,10 @@ void put_octets(OctetQueue& queue, InputStream input[20]);
 // Puts an 8-byte list of more than one run in the queue, for `out`.
 void queue_octet(const SmallList& list, uint8_t* out, OctetQueue& queue, InputStream input[20]);
 
+// True when every entry of the table of 8-byte splits, which is worked out
+// when the program is built, is what split_small makes of its stand-in list.
+bool octet_splits_match_walks();
+
 // A list of two or four bytes at its own depth, after everything waiting.
 void put_short_list(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out,
                     OctetQueue& queue);

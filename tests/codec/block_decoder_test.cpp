@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/block_decoder.h"
+#include "codec/short_lists.h"
 #include "codec/working_state.h"
 #include "tests/support/codec_runs.h"
 
@@ -140,3 +141,11 @@ TEST(DamagedBlocks, AnOddOrNegativeSizeIsRefused) {
 }
 
 }  // namespace
+
+// The table of 8-byte splits is worked out when the program is built, by a
+// second form of the split's walk; every entry must be what the decoder's
+// own walk makes of the list: the bits it takes, and each half's runs and
+// shape.
+TEST(DecodedBlocks, TheBuiltTableOfEightByteSplitsAgreesWithTheWalk) {
+    EXPECT_TRUE(octet_splits_match_walks());
+}
