@@ -241,13 +241,18 @@ void split_small(const SmallList& list, int32_t a_total, int32_t b_total, InputS
     Half& rest = *pick(early_has_room, &early, &late);
     intptr_t n = pick(early_has_room, w.ne, w.nl);
     intptr_t left = runs - w.k;
-    for (intptr_t c = 0; c < left; c += 8) {
+    // The first eight places are copied even when no run is left, which is
+    // too irregular for a branch to guess; what they hold past the rest is
+    // written over by the end mark or stands behind it.
+    intptr_t c = 0;
+    do {
         std::memcpy(rest.symbol + n + c, list.symbol + w.k + c, 8);
         std::memcpy(rest.count + n + c, list.count + w.k + c, 16);
         // Few runs are left as a rule: keeps the compiler from making this
         // loop a call to memmove.
         __asm__("" ::: "memory");
-    }
+        c += 8;
+    } while (c < left);
     n += left;
     early.runs = static_cast<int>(pick(early_has_room, n, w.ne));
     late.runs = static_cast<int>(pick(early_has_room, w.nl, n));
