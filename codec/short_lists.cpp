@@ -185,7 +185,7 @@ static constexpr OctetRows kOctetRows;
 
 // Stops a constant evaluation that reaches it: a split that took more bits
 // than its row looks at would be decoded wrongly.
-inline void split_beyond_its_row() {}
+static void split_beyond_its_row() {}
 
 // The entry of an 8-byte list of `runs` runs with these counts, split into
 // halves of four with `peek` as the next split bits: the walk of

@@ -140,8 +140,6 @@ TEST(DamagedBlocks, AnOddOrNegativeSizeIsRefused) {
     EXPECT_EQ(decode_records(kAbRecords, -2).status, CodecStatus::damaged);
 }
 
-}  // namespace
-
 // The table of 8-byte splits is worked out when the program is built, by a
 // second form of the split's walk; every entry must be what the decoder's
 // own walk makes of the list: the bits it takes, and each half's runs and
@@ -149,3 +147,5 @@ TEST(DamagedBlocks, AnOddOrNegativeSizeIsRefused) {
 TEST(DecodedBlocks, TheBuiltTableOfEightByteSplitsAgreesWithTheWalk) {
     EXPECT_TRUE(octet_splits_match_walks());
 }
+
+}  // namespace
