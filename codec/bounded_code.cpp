@@ -5,13 +5,7 @@ namespace {
 struct CodeShapes {
     CodeShape shapes[kShapedBounds + 1];
     constexpr CodeShapes() : shapes() {
-        for (uint32_t m = 0; m <= kShapedBounds; ++m) {
-            uint32_t top = 0;
-            while ((2u << top) <= (m | 1u)) ++top;
-            uint32_t h = 1u << top;
-            shapes[m] = CodeShape{static_cast<uint16_t>(h - 1), static_cast<uint8_t>(top), 0,
-                                  static_cast<uint16_t>(2 * h - 1), static_cast<uint16_t>(m + 1 - h)};
-        }
+        for (uint32_t m = 0; m <= kShapedBounds; ++m) shapes[m] = code_shape_of(m);
     }
 };
 

@@ -61,6 +61,15 @@ struct CodeShape {
     uint16_t long_end;
 };
 
+// The shape of the code under m, at most 65535.
+constexpr CodeShape code_shape_of(uint32_t m) {
+    uint32_t top = 0;
+    while ((2u << top) <= (m | 1u)) ++top;
+    uint32_t h = 1u << top;
+    return CodeShape{static_cast<uint16_t>(h - 1), static_cast<uint8_t>(top), 0, static_cast<uint16_t>(2 * h - 1),
+                     static_cast<uint16_t>(m + 1 - h)};
+}
+
 constexpr int kShapedBounds = 2048;
 extern const CodeShape kCodeShapes[kShapedBounds + 1];
 

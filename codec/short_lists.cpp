@@ -104,7 +104,7 @@ static const bool quad_splits_built = build_quad_splits() || (std::abort(), fals
 // run ends after byte i + 1 and another follows.  Fixed steps instead of a
 // loop over the runs, whose number the branches could not guess; counts
 // beyond the last run are read but change nothing.
-static inline unsigned shape_of(const uint16_t* counts, int steps) {
+static constexpr unsigned shape_of(const uint16_t* counts, int steps) {
     // A bit at every run's end: the last run's end is byte steps + 1 and
     // falls outside the shape, and so do the sums of the counts past it,
     // each count taken as at most 8 (those cells hold the end mark or
@@ -196,26 +196,24 @@ static constexpr uint32_t octet_split_entry_of(const int counts[8], int runs, un
     int rem1 = 4;
     unsigned taken = 0;
     uint32_t masks[2] = {0, 0};
-    int half_counts[2][8] = {};
+    uint16_t half_counts[2][8] = {};
     int half_runs[2] = {0, 0};
     int k = 0;
     for (; k < runs && rem0 != 0 && rem1 != 0; ++k) {
         int q = counts[k];
         int low = q > rem1 ? q - rem1 : 0;
         int bound = (q < rem0 ? q : rem0) - low;
-        unsigned top = 0;
-        while ((2 << top) <= (bound | 1)) ++top;
-        unsigned h = 1u << top;
-        unsigned v = (peek >> taken) & (2 * h - 1);
-        unsigned short_bits = v & (h - 1);
-        bool long_code = short_bits + h <= static_cast<unsigned>(bound);
-        taken += top + (long_code ? 1 : 0);
+        CodeShape shape = code_shape_of(static_cast<uint32_t>(bound));
+        unsigned v = (peek >> taken) & shape.long_mask;
+        unsigned short_bits = v & shape.short_mask;
+        bool long_code = short_bits < shape.long_end;
+        taken += shape.short_length + (long_code ? 1 : 0);
         int a = low + static_cast<int>(long_code ? v : short_bits);
         int shares[2] = {a, q - a};
         for (int side = 0; side < 2; ++side) {
             if (shares[side] == 0) continue;
             masks[side] |= 1u << k;
-            half_counts[side][half_runs[side]++] = shares[side];
+            half_counts[side][half_runs[side]++] = static_cast<uint16_t>(shares[side]);
         }
         rem0 -= a;
         rem1 -= q - a;
@@ -223,18 +221,12 @@ static constexpr uint32_t octet_split_entry_of(const int counts[8], int runs, un
     int rest = rem0 != 0 ? 0 : 1;
     for (; k < runs; ++k) {
         masks[rest] |= 1u << k;
-        half_counts[rest][half_runs[rest]++] = counts[k];
+        half_counts[rest][half_runs[rest]++] = static_cast<uint16_t>(counts[k]);
     }
     uint32_t entry = taken;
     for (int side = 0; side < 2; ++side) {
-        // The half's shape: a bit at the end of each of its runs but the last.
-        unsigned shape = 0;
-        int sum = 0;
-        for (int r = 0; r < half_runs[side]; ++r) {
-            sum += half_counts[side][r];
-            if (sum < 4) shape |= 1u << (sum - 1);
-        }
-        entry |= (masks[side] | shape << 8) << (4 + 12 * side);
+        // A half has at least one run, and the cells past its runs hold 0.
+        entry |= (masks[side] | shape_of(half_counts[side], 3) << 8) << (4 + 12 * side);
     }
     return entry;
 }
