@@ -64,9 +64,47 @@ static void decode_span(int depth, const SmallList& list, int32_t total, InputSt
     decode_span(top_depth_of(b_total), late, b_total, input, out + a_total, queue);
 }
 
+// A span of kTotal bytes, a power of two from 16 up, at the depth where
+// spans are that long: every half down to 16 bytes is as long as the other,
+// so the sizes, the depths and the choice of split are fixed for each level
+// and none of them is tested while the span is decoded.
+template <int32_t kTotal>
+static void decode_full_span(const SmallList& list, InputStream input[20], uint8_t* out, OctetQueue& queue) {
+    if constexpr (kTotal == 16) {
+        queue_sixteen(list, input, out, queue);
+    } else {
+        if (list.runs == 1) {
+            std::memset(out, list.symbol[0], kTotal);
+            return;
+        }
+        constexpr int kDepth = top_depth_of_power(kTotal);
+        SmallList halves[2];
+        split_small<(kTotal <= kOneTopUp)>(list, kTotal / 2, kTotal / 2, &input[kDepth + 1], halves);
+        decode_full_span<kTotal / 2>(halves[0], input, out, queue);
+        decode_full_span<kTotal / 2>(halves[1], input, out + kTotal / 2, queue);
+    }
+}
+
+// Decodes a span of `total` bytes, a power of two from 16 to kTotal, with
+// the decoder made for its length.
+template <int32_t kTotal>
+static void decode_full(const SmallList& list, int32_t total, InputStream input[20], uint8_t* out,
+                        OctetQueue& queue) {
+    if constexpr (kTotal > 16) {
+        if (total != kTotal) return decode_full<kTotal / 2>(list, total, input, out, queue);
+    }
+    decode_full_span<kTotal>(list, input, out, queue);
+}
+
 void decode_small_span(int depth, const SmallList& list, int32_t total, InputStream input[20],
                        uint8_t* out) {
     OctetQueue queue;
-    decode_span(depth, list, total, input, out, queue);
+    // Only the last span of a block that is not full falls short of its
+    // depth's length.
+    if (total == (kBlockSize >> depth) && total >= 16) {
+        decode_full<(kBlockSize >> kSmallDepth)>(list, total, input, out, queue);
+    } else {
+        decode_span(depth, list, total, input, out, queue);
+    }
     put_octets(queue, input);
 }

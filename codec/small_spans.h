@@ -32,6 +32,13 @@ inline void mark_end(SmallList& list) { list.count[list.runs] = kEndCount; }
 // the top depth of a block of t bytes.
 inline int top_depth_of(int32_t t) { return 19 - (32 - __builtin_clz(static_cast<uint32_t>(t - 1))); }
 
+// The depth at which spans are t bytes long, t a power of two.
+constexpr int top_depth_of_power(int32_t t) {
+    int depth = 19;
+    while ((int32_t{1} << (19 - depth)) < t) --depth;
+    return depth;
+}
+
 // Writes the `total` bytes that `list` describes at `depth` (at least
 // kSmallDepth, and top_depth_of(total)) to out, reading split values from
 // input[depth + 1] on and order bits from input[19].  The list's counts add
