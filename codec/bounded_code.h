@@ -87,15 +87,8 @@ inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
 
 // Opens a reader on `length` bytes of a stream as the writer left them,
 // turning them around in place.  kInputPadding zero bytes must follow them.
-// Eight bytes at a time: the last word may take in some of the padding,
-// whose zero bytes stay zero.
 inline InputStream open_input(uint8_t* data, int32_t length) {
-    for (int32_t k = 0; k < length; k += 8) {
-        uint64_t x;
-        std::memcpy(&x, data + k, 8);
-        x = reverse_each_byte(x);
-        std::memcpy(data + k, &x, 8);
-    }
+    turn_bytes(data, length);
     return InputStream{data, length, 0, 0, 0};
 }
 

@@ -25,6 +25,9 @@ inline uint64_t reverse_each_byte(uint64_t x) {
     return (x >> 4 & 0x0F0F0F0F0F0F0F0Fu) | (x & 0x0F0F0F0F0F0F0F0Fu) << 4;
 }
 
+// Turns the bits of each of `length` bytes around, in place.
+void turn_bytes(uint8_t* data, int32_t length);
+
 struct LevelWriter {
     uint64_t bits;
     int count;          // bits in the accumulator, below 32 between codes
@@ -65,15 +68,7 @@ inline void write_bounded(LevelWriter& w, int32_t v, int32_t m) {
 inline void close_writer(LevelStream* stream, LevelWriter& w) {
     int tail = (w.count + 7) >> 3;
     for (int k = 0; k < tail; ++k) w.position[k] = static_cast<uint8_t>(w.bits >> (8 * k));
-    uint8_t* end = w.position + tail;
-    uint8_t* p = w.start;
-    for (; end - p >= 8; p += 8) {
-        uint64_t x;
-        std::memcpy(&x, p, 8);
-        x = reverse_each_byte(x);
-        std::memcpy(p, &x, 8);
-    }
-    for (; p < end; ++p) *p = kReversedByte[*p];
+    turn_bytes(w.start, static_cast<int32_t>(w.position + tail - w.start));
     stream->position = w.position + (w.count >> 3);
     stream->mask = static_cast<uint8_t>(kFreshMask >> (w.count & 7));
 }
