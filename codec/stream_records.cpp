@@ -1,6 +1,7 @@
 #include "codec/stream_records.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "codec/job_files.h"
 #include "codec/working_state.h"
@@ -50,18 +51,26 @@ static bool read_all(void* data, int32_t length) {
     return got == static_cast<UINT>(length);
 }
 
+// Each record's bytes are read together with the length of the record
+// after it, which lands in the padding and is taken out of it again; only
+// the last record of the block is read alone.
+static_assert(kInputPadding >= 4, "room for the next record's length");
+
 CodecStatus read_block_records(int32_t n, InputStream input[20]) {
     int r = record_count(n);
     for (int depth = 0; depth < 20; ++depth) input[depth] = InputStream{nullptr, 0, 0, 0, 0};
+    uint8_t head[4];
+    if (!read_all(head, 4)) return CodecStatus::damaged;
     for (int depth = 20 - r; depth < 20; ++depth) {
-        uint8_t head[4];
-        if (!read_all(head, 4)) return CodecStatus::damaged;
         uint32_t length = get_le32(head);
         if (length > static_cast<uint32_t>(kMaxRecordLength)) return CodecStatus::damaged;
         uint8_t* data = static_cast<uint8_t*>(std::calloc(length + kInputPadding, 1));
         if (data == nullptr) return CodecStatus::no_memory;
         input[depth] = InputStream{data, 0, 0, 0, 0};
-        if (!read_all(data, static_cast<int32_t>(length))) return CodecStatus::damaged;
+        int32_t ahead = depth < 19 ? 4 : 0;
+        if (!read_all(data, static_cast<int32_t>(length) + ahead)) return CodecStatus::damaged;
+        std::memcpy(head, data + length, 4);
+        std::memset(data + length, 0, 4);
         input[depth] = open_input(data, static_cast<int32_t>(length));
     }
     return CodecStatus::ok;
