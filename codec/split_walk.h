@@ -106,12 +106,13 @@ inline void fast_split_steps(const SmallList& list, Half* halves, SplitWalk& w, 
     // The general step: the share lies from low = q - rem1 (at least 0) to
     // min(q, rem0), and the code is read under their difference.  The code's
     // bits are below 65536, so the shape's first four bytes give its short
-    // code.
+    // code.  Whether either half is full is one test, not one per half: which
+    // of them fills first follows the data.
 #define Q73_SPLIT_GENERAL \
-        "test %k[rem0], %k[rem0]\n\t" \
-        "jz 2f\n\t" \
-        "test %k[rem1], %k[rem1]\n\t" \
-        "jz 2f\n\t" \
+        "lea -1(%[rem0]), %[t0]\n\t" \
+        "lea -1(%[rem1]), %[t1]\n\t" \
+        "or %[t1], %[t0]\n\t"  /* below 0 when a half is full */ \
+        "js 2f\n\t" \
         "cmp $0xFFFF, %k[q]\n\t" \
         "je 2f\n\t" \
         "mov %k[q], %k[t1]\n\t" \
