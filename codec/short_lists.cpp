@@ -361,6 +361,14 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
     InputStream splits = input[17];
     InputStream pair_splits = input[18];
     InputStream orders = input[19];
+    uint32_t rows[kQueuedOctets];
+    for (int i = 0; i < count; ++i) {
+        uint32_t row = kOctetRows.row[octet_shape<kShuffle>(jobs[i].count)];
+        rows[i] = row;
+        const char* at = reinterpret_cast<const char*>(kOctetSplits.entry + (row & 0xFFFF));
+        __builtin_prefetch(at);
+        __builtin_prefetch(at + 64);
+    }
     for (int first = 0; first < count; first += kOctetsPerTopUp) {
         top_up(&splits);
         top_up(&pair_splits);
@@ -368,8 +376,7 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
         int end = count < first + kOctetsPerTopUp ? count : first + kOctetsPerTopUp;
         for (int i = first; i < end; ++i) {
             const OctetJob& job = jobs[i];
-            unsigned shape = octet_shape<kShuffle>(job.count);
-            uint32_t row = kOctetRows.row[shape];
+            uint32_t row = rows[i];
             unsigned peek = static_cast<unsigned>(splits.bits) & (row >> 16);
             uint32_t entry = kOctetSplits.entry[(row & 0xFFFF) + peek];
             splits.bits >>= entry & 15;
