@@ -361,6 +361,10 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
     InputStream splits = input[17];
     InputStream pair_splits = input[18];
     InputStream orders = input[19];
+    // The table of splits does not stay in the nearest cache, and which of a
+    // row's entries a list takes is known only once the lists before it have
+    // taken their bits; so the shapes, and with them the rows, are found
+    // first, and the rows' first lines are fetched while the lists wait.
     uint32_t rows[kQueuedOctets];
     for (int i = 0; i < count; ++i) {
         uint32_t row = kOctetRows.row[octet_shape<kShuffle>(jobs[i].count)];
