@@ -21,9 +21,9 @@ struct RecordFile {
 
 RecordFile record_file(const std::vector<size_t>& lengths) {
     RecordFile f;
-    uint32_t seed = 7;
+    uint32_t state = 7;
     for (size_t length : lengths) {
-        Bytes record = random_bytes(length, seed++);
+        Bytes record = random_bytes(length, state++);
         for (int k = 0; k < 4; ++k) f.file.push_back(static_cast<uint8_t>(length >> (8 * k)));
         f.file.insert(f.file.end(), record.begin(), record.end());
         f.records.push_back(record);
