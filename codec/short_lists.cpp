@@ -183,6 +183,11 @@ struct OctetRows {
 
 static constexpr OctetRows kOctetRows;
 
+// The fields of one half in an entry: which runs it has and its shape.
+static constexpr uint32_t octet_half_fields(uint32_t runs, const uint16_t* counts, int side) {
+    return (runs | shape_of(counts, 3) << 8) << (4 + 12 * side);
+}
+
 // Stops a constant evaluation that reaches it: a split that took more bits
 // than its row looks at would be decoded wrongly.
 static void split_beyond_its_row() {}
@@ -226,7 +231,7 @@ static constexpr uint32_t octet_split_entry_of(const int counts[8], int runs, un
     uint32_t entry = taken;
     for (int side = 0; side < 2; ++side) {
         // A half has at least one run, and the cells past its runs hold 0.
-        entry |= (masks[side] | shape_of(half_counts[side], 3) << 8) << (4 + 12 * side);
+        entry |= octet_half_fields(masks[side], half_counts[side], side);
     }
     return entry;
 }
@@ -266,7 +271,7 @@ bool octet_splits_match_walks() {
             for (int h = 0; h < 2; ++h) {
                 uint32_t runs = 0;
                 for (int k = 0; k < halves[h].runs; ++k) runs |= 1u << halves[h].symbol[k];
-                entry |= (runs | shape_of(halves[h].count, 3) << 8) << (4 + 12 * h);
+                entry |= octet_half_fields(runs, halves[h].count, h);
             }
             if (kOctetSplits.entry[(row & 0xFFFF) + peek] != entry) return false;
         }
