@@ -2,17 +2,19 @@
 // every system.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "format/naming.h"
 
-enum class TailResult { ok, too_long };
-
-// Takes the file name from a command-line tail.  Leading spaces are
-// skipped.  A tail that then begins with a quotation mark names the text up
-// to the closing mark, spaces included, as Explorer passes a dropped path
-// that holds a space.  Otherwise the name is the text after the last space
-// (only code 32 separates), so of several pieces the last one wins and a
-// trailing space gives an empty name.  A null tail counts as empty.
-TailResult file_name_from_tail(const char* tail, char out[kNameCapacity]);
+// The file names of a command-line tail, in order, as Explorer and the
+// shell pass them: pieces are separated by spaces (only code 32), and a
+// quotation mark starts or ends a quoted stretch in which spaces belong to
+// the name; the marks themselves are not part of it.  Leading, repeated and
+// trailing spaces add no name, and neither does a piece of marks alone.  A
+// null tail counts as empty.  Names are returned whatever their length: the
+// job refuses one that does not fit its buffer.
+std::vector<std::string> names_from_tail(const char* tail);
 
 // True when the name's last four characters are ".q73", the letters compared
 // without regard to case.

@@ -1,11 +1,12 @@
-// The command-line program: `q73 FILE`.  The file name is the last
-// argument; none, or an empty one, shows the about text.  Dialogs become
-// terminal text (see platform/linux/windows.cpp).  Exit status 0 after a
-// finished job or the about text, 1 after any reported failure.
+// The command-line program: `q73 [OPTION]... [FILE]...`, one job per FILE.
+// Dialogs become terminal text (see platform/linux/windows.cpp).  Exit
+// status 0 when every job succeeded (or after the about text, the help or
+// the version), 1 when any job failed, 2 on a usage error.
 #include <malloc.h>
 
-#include <cstring>
+#include <cstdio>
 
+#include "app/cli_options.h"
 #include "app/linux_layouts.h"
 #include "app/startup.h"
 #include "app/status_job.h"
@@ -16,17 +17,21 @@ int main(int argc, char** argv) {
     // memory back to the system at each free and take it in again, page by
     // page, for the next block.
     mallopt(M_TRIM_THRESHOLD, 16 << 20);
+    CliOptions options = parse_cli(argc, argv);
+    if (!options.error.empty()) {
+        std::fprintf(stderr, "q73: %s\nTry 'q73 --help' for more information.\n",
+                     options.error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsageText, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts(kVersionLine);
+        return 0;
+    }
     register_linux_layouts();
     file_name[0] = '\0';
-    TailResult tail = TailResult::ok;
-    if (argc > 1) {
-        const char* name = argv[argc - 1];
-        if (std::strlen(name) > sizeof file_name - 1) {
-            tail = TailResult::too_long;
-        } else {
-            std::strcpy(file_name, name);
-        }
-    }
-    run_startup(tail);
-    return job_failed ? 1 : 0;
+    return run_jobs(options.files) == 0 ? 0 : 1;
 }

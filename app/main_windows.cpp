@@ -1,6 +1,6 @@
 // The Windows program: the graphical entry.  It only gathers what the shared
-// start-up needs (instance handle, the name from the command-line tail) and
-// hands over; the job, the dialogs and their texts live in the shared code.
+// start-up needs (instance handle, the names from the command-line tail) and
+// hands over; the jobs, the dialogs and their texts live in the shared code.
 #include "app/command_line.h"
 #include "app/startup.h"
 #include "app/status_job.h"
@@ -11,7 +11,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int) {
     instance_handle = instance;
     LoadLibraryA("RICHED32.DLL");
     InitCommonControls();
-    TailResult tail = file_name_from_tail(command_tail, file_name);
-    run_startup(tail);
+    run_jobs(names_from_tail(command_tail));
     return 0;
 }

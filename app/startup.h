@@ -1,10 +1,17 @@
-// Start-up after the command line has been read: the about box, or the
-// status window and its job command.  Shared by the Windows entry and the
-// Linux entry; only the way the name arrives differs.
+// Start-up after the command line has been read: the about box, or one job
+// per file name, each with its own status window and job command.  Shared
+// by the Windows entry and the Linux entry; only the way the names arrive
+// differs.
 #pragma once
 
-#include "app/command_line.h"
+#include <string>
+#include <vector>
 
-// Runs the job on file_name (already filled), or shows the about box when it
-// is empty.  `tail` says whether the name fitted its buffer.
-void run_startup(TailResult tail);
+// Runs one job per name, in the order given, each exactly as a single job
+// runs: a failure is reported and the next name still runs.  No name shows
+// the about box.  Returns the number of jobs that failed.
+int run_jobs(const std::vector<std::string>& names);
+
+// Runs the job on file_name, already filled: compress or expand by its
+// ending.  False when the job stopped on a reported failure.
+bool run_one_job();

@@ -4,6 +4,7 @@
 #include "app/result_text.h"
 #include "codec/block_decoder.h"
 #include "codec/block_encoder.h"
+#include "codec/progress.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 #include "format/container.h"
@@ -28,6 +29,59 @@ static const char* message_for(CodecStatus status) {
         case CodecStatus::ok: break;
     }
     return kMsgDamaged;
+}
+
+// Progress of the running job: the status window's bar counts the bytes of
+// the uncompressed file, from `progress_base` (the raw first byte, already
+// handled by the container) to `progress_total`.  The bar is moved and the
+// waiting messages of the program's windows are dispatched at most every
+// kProgressIntervalMs, so the window repaints and answers while the codec
+// runs, at no cost worth measuring to the codec.
+constexpr DWORD kProgressIntervalMs = 40;
+static HWND progress_dialog;
+static int64_t progress_base;
+static int64_t progress_total;
+static DWORD progress_ticks;
+static bool job_running;
+
+// Takes and dispatches the messages waiting for the program's windows.
+static void dispatch_waiting_messages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // Kept for the loop that ends the program, not this job's.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (progress_dialog != nullptr && IsDialogMessageA(progress_dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+static void show_progress(int64_t bytes_done) {
+    DWORD now = GetTickCount();
+    int64_t position = progress_base + bytes_done;
+    if (now - progress_ticks < kProgressIntervalMs && position < progress_total) return;
+    progress_ticks = now;
+    SendDlgItemMessageA(progress_dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    dispatch_waiting_messages();
+}
+
+static void start_progress(HWND dialog, int64_t base, int64_t total) {
+    progress_dialog = dialog;
+    progress_base = base;
+    progress_total = total;
+    progress_ticks = GetTickCount();
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETRANGE32, 0,
+                        static_cast<LPARAM>(total > 0 ? total : 1));
+    SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(base), 0);
+    progress_hook = show_progress;
+}
+
+static void end_progress() {
+    progress_hook = nullptr;
+    progress_dialog = nullptr;
 }
 
 // Reports the failure, removes the incomplete output and leaves the input
@@ -56,9 +110,11 @@ void compress_job(HWND dialog) {
         return;
     }
 
+    start_progress(dialog, position, length);
     start_ticks = GetTickCount();
     CodecStatus status = compress_blocks(block_buffer);
     end_ticks = GetTickCount();
+    end_progress();
     if (status != CodecStatus::ok) {
         stop_job(message_for(status));
         return;
@@ -91,11 +147,13 @@ void expand_job(HWND dialog) {
         job_failed = true;
         return;
     }
+    start_progress(dialog, length & 1, length);
     length &= ~1;
 
     start_ticks = GetTickCount();
     CodecStatus status = expand_blocks(length);
     end_ticks = GetTickCount();
+    end_progress();
     if (status != CodecStatus::ok) {
         stop_job(message_for(status));
         return;
@@ -113,10 +171,17 @@ void expand_job(HWND dialog) {
 
 INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     if (message != WM_COMMAND) return FALSE;
-    if (wparam == IDM_COMPRESS) {
-        compress_job(dialog);
-    } else if (wparam == IDM_EXPAND) {
-        expand_job(dialog);
+    // Messages are dispatched while a job runs: a job command that arrives
+    // then is ignored like every other command, so one job runs at a time.
+    if (job_running) return TRUE;
+    if (wparam == IDM_COMPRESS || wparam == IDM_EXPAND) {
+        job_running = true;
+        if (wparam == IDM_COMPRESS) {
+            compress_job(dialog);
+        } else {
+            expand_job(dialog);
+        }
+        job_running = false;
     }
     return TRUE;
 }

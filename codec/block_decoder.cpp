@@ -4,6 +4,7 @@
 
 #include "codec/job_files.h"
 #include "codec/pick.h"
+#include "codec/progress.h"
 #include "codec/small_spans.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
@@ -220,6 +221,7 @@ CodecStatus expand_blocks(int32_t size) {
     InputStream input[20];
     // A block decoded without fault has given every node back.
     bool pool_whole = false;
+    int64_t done = 0;
     while (size > 0) {
         int32_t n = size < kBlockSize ? size : kBlockSize;
         CodecStatus status = read_block_records(n, input);
@@ -231,6 +233,8 @@ CodecStatus expand_blocks(int32_t size) {
                            static_cast<UINT>(n));
         if (put != static_cast<UINT>(n)) return CodecStatus::write_failed;
         size -= n;
+        done += n;
+        report_progress(done);
     }
     return CodecStatus::ok;
 }

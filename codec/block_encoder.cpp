@@ -9,6 +9,7 @@
 #include "codec/level_writer.h"
 #include "codec/pair_quads.h"
 #include "codec/pick.h"
+#include "codec/progress.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
@@ -384,6 +385,7 @@ void encode_block(const uint8_t* chunk, int32_t n) {
 
 CodecStatus compress_blocks(uint8_t* chunk_buffer) {
     reset_level_streams();
+    int64_t done = 0;
     for (;;) {
         UINT got = _lread(input_file, chunk_buffer, static_cast<UINT>(kBlockSize));
         if (got == static_cast<UINT>(HFILE_ERROR)) return CodecStatus::read_failed;
@@ -393,5 +395,7 @@ CodecStatus compress_blocks(uint8_t* chunk_buffer) {
         encode_block(chunk_buffer, n);
         CodecStatus status = write_block_records(n);
         if (status != CodecStatus::ok) return status;
+        done += n;
+        report_progress(done);
     }
 }

@@ -69,6 +69,21 @@ struct OFSTRUCT {
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 
+#define WM_QUIT 0x0012
+#define WM_USER 0x0400
+#define PBM_SETPOS (WM_USER + 2)
+#define PBM_SETRANGE32 (WM_USER + 6)
+#define PBM_GETPOS (WM_USER + 8)
+#define PM_REMOVE 0x0001
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+};
+
 #define MAKEINTRESOURCEA(i) ((LPCSTR)(uintptr_t)(i))
 #define LOWORD(l) ((unsigned short)(((uintptr_t)(l)) & 0xffff))
 
@@ -99,6 +114,15 @@ INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templ, HWND owner,
                         DLGPROC proc, LPARAM param);
 BOOL EndDialog(HWND dialog, INT_PTR result);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+LRESULT SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wparam, LPARAM lparam);
+
+/* Messages: the Linux layer delivers every message at once, so none ever
+   waits to be taken. */
+BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT remove);
+BOOL IsDialogMessageA(HWND dialog, MSG* message);
+BOOL TranslateMessage(const MSG* message);
+LRESULT DispatchMessageA(const MSG* message);
+void PostQuitMessage(int exit_code);
 
 #endif
 

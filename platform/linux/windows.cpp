@@ -19,6 +19,9 @@ struct Win32Window {
     bool ended;
     INT_PTR result;
     std::map<int, std::string> texts;
+    // The status window's progress bar: its range's upper end and position.
+    int64_t progress_end;
+    int64_t progress_position;
 };
 
 static const TextDialogLayout* layouts;
@@ -45,7 +48,7 @@ HMODULE LoadLibraryA(LPCSTR) { return nullptr; }
 void InitCommonControls(void) {}
 
 HWND CreateDialogParamA(HINSTANCE, LPCSTR templ, HWND, DLGPROC proc, LPARAM param) {
-    HWND window = new Win32Window{template_number(templ), proc, false, false, 0, {}};
+    HWND window = new Win32Window{template_number(templ), proc, false, false, 0, {}, 0, 0};
     proc(window, WM_INITDIALOG, 0, param);
     return window;
 }
@@ -78,7 +81,7 @@ UINT GetDlgItemTextA(HWND dialog, int id, LPSTR text, int size) {
 }
 
 INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templ, HWND, DLGPROC proc, LPARAM param) {
-    Win32Window dialog{template_number(templ), proc, true, false, 0, {}};
+    Win32Window dialog{template_number(templ), proc, true, false, 0, {}, 0, 0};
     proc(&dialog, WM_INITDIALOG, 0, param);
     proc(&dialog, WM_ACTIVATE, WA_ACTIVE, 0);
     const TextDialogLayout* layout = layout_for(dialog.template_id);
@@ -104,3 +107,23 @@ int MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) {
     std::fflush(stderr);
     return IDOK;
 }
+
+LRESULT SendDlgItemMessageA(HWND dialog, int, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (dialog == nullptr) return 0;
+    if (message == PBM_SETRANGE32) {
+        dialog->progress_end = lparam;
+    } else if (message == PBM_SETPOS) {
+        LRESULT previous = static_cast<LRESULT>(dialog->progress_position);
+        dialog->progress_position = static_cast<int64_t>(wparam);
+        return previous;
+    } else if (message == PBM_GETPOS) {
+        return static_cast<LRESULT>(dialog->progress_position);
+    }
+    return 0;
+}
+
+BOOL PeekMessageA(MSG*, HWND, UINT, UINT, UINT) { return FALSE; }
+BOOL IsDialogMessageA(HWND, MSG*) { return FALSE; }
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+LRESULT DispatchMessageA(const MSG*) { return 0; }
+void PostQuitMessage(int) {}

@@ -2,48 +2,43 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 
 namespace {
 
-std::string name_from(const char* tail) {
-    char out[kNameCapacity];
-    EXPECT_EQ(file_name_from_tail(tail, out), TailResult::ok) << tail;
-    return out;
+using Names = std::vector<std::string>;
+
+TEST(CommandLineTail, EveryPieceIsANameInOrder) {
+    EXPECT_EQ(names_from_tail("report.txt"), Names{"report.txt"});
+    EXPECT_EQ(names_from_tail("a.txt b.q73"), (Names{"a.txt", "b.q73"}));
+    EXPECT_EQ(names_from_tail("   lead.txt   two  three "), (Names{"lead.txt", "two", "three"}));
+    // Only the space separates.
+    EXPECT_EQ(names_from_tail("a\tb.txt"), Names{"a\tb.txt"});
 }
 
-TEST(CommandLineTail, TheLastPieceWins) {
-    EXPECT_EQ(name_from("report.txt"), "report.txt");
-    EXPECT_EQ(name_from("a.txt b.q73"), "b.q73");
-    EXPECT_EQ(name_from("   lead.txt"), "lead.txt");
-    EXPECT_EQ(name_from("a\tb.txt"), "a\tb.txt");
+TEST(CommandLineTail, EmptyTailsAndTrailingSpacesAddNoName) {
+    EXPECT_EQ(names_from_tail(""), Names{});
+    EXPECT_EQ(names_from_tail("     "), Names{});
+    EXPECT_EQ(names_from_tail("b.q73 "), Names{"b.q73"});
+    EXPECT_EQ(names_from_tail(nullptr), Names{});
+    EXPECT_EQ(names_from_tail("\"\" \"\""), Names{});
 }
 
-TEST(CommandLineTail, EmptyTailsGiveAnEmptyName) {
-    EXPECT_EQ(name_from(""), "");
-    EXPECT_EQ(name_from("     "), "");
-    EXPECT_EQ(name_from("b.q73 "), "");
-    EXPECT_EQ(name_from(nullptr), "");
+TEST(CommandLineTail, QuotedPiecesKeepTheirSpacesAndLoseTheirMarks) {
+    EXPECT_EQ(names_from_tail("\"C:\\My Files\\a b.txt\""), Names{"C:\\My Files\\a b.txt"});
+    EXPECT_EQ(names_from_tail("  \"a b.q73\""), Names{"a b.q73"});
+    EXPECT_EQ(names_from_tail("\"unclosed name"), Names{"unclosed name"});
+    EXPECT_EQ(names_from_tail("C:\\x.txt \"C:\\two words.pdf\" C:\\y.Q73"),
+              (Names{"C:\\x.txt", "C:\\two words.pdf", "C:\\y.Q73"}));
+    EXPECT_EQ(names_from_tail("C:\\\"My Files\"\\a b"), (Names{"C:\\My Files\\a", "b"}));
 }
 
-TEST(CommandLineTail, AQuotedNameKeepsItsSpaces) {
-    EXPECT_EQ(name_from("\"C:\\My Files\\a b.txt\""), "C:\\My Files\\a b.txt");
-    EXPECT_EQ(name_from("  \"a b.q73\""), "a b.q73");
-    EXPECT_EQ(name_from("\"unclosed name"), "unclosed name");
-    // A quotation mark later in the tail is part of a name, as before.
-    EXPECT_EQ(name_from("x \"y.txt\""), "\"y.txt\"");
-}
-
-TEST(CommandLineTail, ANameLongerThanItsBufferIsRefused) {
-    char out[kNameCapacity];
-    std::string fits(1023, 'f');
-    EXPECT_EQ(file_name_from_tail(fits.c_str(), out), TailResult::ok);
-    EXPECT_EQ(std::string(out), fits);
-    std::string too_long(1024, 'f');
-    EXPECT_EQ(file_name_from_tail(too_long.c_str(), out), TailResult::too_long);
-    EXPECT_EQ(file_name_from_tail(("\"" + too_long + "\"").c_str(), out), TailResult::too_long);
-    EXPECT_EQ(file_name_from_tail(("short " + too_long).c_str(), out), TailResult::too_long);
+TEST(CommandLineTail, LongNamesArePassedWhole) {
+    std::string long_name(5000, 'f');
+    EXPECT_EQ(names_from_tail(("short \"" + long_name + "\"").c_str()),
+              (Names{"short", long_name}));
 }
 
 TEST(JobChoice, OnlyADotQ73EndingIsExpanded) {

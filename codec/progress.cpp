@@ -1,0 +1,3 @@
+#include "codec/progress.h"
+
+ProgressHook progress_hook = nullptr;
