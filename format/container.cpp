@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/stream_records.h"
+#include "platform/files.h"
 #include "platform/same_file.h"
 #include "platform/win32.h"
 
@@ -35,8 +36,7 @@ static bool read_bytes(void* data, UINT count) {
 }
 
 static bool create_output(const char* name) {
-    OFSTRUCT of;
-    output_file = OpenFile(name, &of, OF_CREATE);
+    output_file = open_file(name, OF_CREATE);
     if (output_file == HFILE_ERROR) return false;
     std::strcpy(output_name, name);
     return true;
@@ -64,8 +64,7 @@ void close_input_file() {
 
 int open_for_compress(const char* name) {
     uint8_t flags = FLAG_FORMAT_MARK;
-    OFSTRUCT of;
-    input_file = OpenFile(name, &of, OF_READ);
+    input_file = open_file(name, OF_READ);
     if (input_file == HFILE_ERROR) {
         report_error(kMsgCannotFindIn);
         return 0;
@@ -123,8 +122,7 @@ int open_for_compress(const char* name) {
 }
 
 int32_t open_for_expand(const char* name) {
-    OFSTRUCT of;
-    input_file = OpenFile(name, &of, OF_READ);
+    input_file = open_file(name, OF_READ);
     if (input_file == HFILE_ERROR) {
         report_error(kMsgCannotOpenIn);
         return -1;

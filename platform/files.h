@@ -1,0 +1,27 @@
+// The file calls of a job beyond the handle calls of win32.h: opening by
+// name without a limit on the name's length, and what it takes to make an
+// output appear whole under its name or not at all.  Names are 8-bit
+// strings as the program receives them (UTF-8 on both systems).
+#pragma once
+
+#include "platform/win32.h"
+
+// Opens an existing file for reading (OF_READ), or creates a file for
+// reading and writing, replacing an existing one of that name (OF_CREATE):
+// what the job relies on of OpenFile, without OpenFile's limit of 128
+// characters.  HFILE_ERROR on failure; a folder is never opened.
+HFILE open_file(LPCSTR name, UINT style);
+
+// Creates `name` for reading and writing; fails when anything of that name
+// exists, a link included (a link is never followed).  Until
+// copy_file_metadata says otherwise, only its owner may read it.
+HFILE create_new_file(LPCSTR name);
+
+// Gives the open file `to` the modification time of the open file `from`
+// and, where the system has them, its permission bits.  Call it after the
+// last write to `to`.
+bool copy_file_metadata(HFILE from, HFILE to);
+
+// Moves the closed file `from` to the name `to` in one step, replacing a
+// file of that name; on failure nothing of either name has changed.
+bool replace_file(LPCSTR from, LPCSTR to);

@@ -1,0 +1,40 @@
+// Opening, creating and replacing files by name with the handle calls
+// underneath OpenFile, which has no room for names of 128 characters or
+// more.  A file handle fits the HFILE that the job passes around.
+#include "platform/files.h"
+
+static HFILE as_hfile(HANDLE handle) {
+    return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
+}
+
+static HANDLE as_handle(HFILE file) {
+    return reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+}
+
+HFILE open_file(LPCSTR name, UINT style) {
+    HANDLE handle;
+    if (style & OF_CREATE) {
+        handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    } else {
+        handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
+}
+
+HFILE create_new_file(LPCSTR name) {
+    HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
+}
+
+bool copy_file_metadata(HFILE from, HFILE to) {
+    FILETIME written;
+    if (!GetFileTime(as_handle(from), nullptr, nullptr, &written)) return false;
+    return SetFileTime(as_handle(to), nullptr, nullptr, &written) != 0;
+}
+
+bool replace_file(LPCSTR from, LPCSTR to) {
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
