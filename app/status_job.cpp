@@ -8,6 +8,7 @@
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 #include "format/container.h"
+#include "platform/files.h"
 
 
 HINSTANCE instance_handle;
@@ -131,7 +132,7 @@ void compress_job(HWND dialog) {
     }
     close_input_file();
     if (!close_output_file()) {
-        DeleteFileA(output_name);
+        remove_file(output_name);
         report_error(kMsgWriteFailed);
         job_failed = true;
         return;
@@ -160,7 +161,7 @@ void expand_job(HWND dialog) {
     }
     close_input_file();
     if (!close_output_file()) {
-        DeleteFileA(output_name);
+        remove_file(output_name);
         report_error(kMsgWriteFailed);
         job_failed = true;
         return;

@@ -46,7 +46,7 @@ void discard_output_file() {
     if (output_file == HFILE_ERROR) return;
     _lclose(output_file);
     output_file = HFILE_ERROR;
-    DeleteFileA(output_name);
+    remove_file(output_name);
 }
 
 bool close_output_file() {

@@ -22,6 +22,9 @@ HFILE create_new_file(LPCSTR name);
 // last write to `to`.
 bool copy_file_metadata(HFILE from, HFILE to);
 
+// Removes the file `name`; false when it could not.
+bool remove_file(LPCSTR name);
+
 // Moves the closed file `from` to the name `to` in one step, replacing a
 // file of that name; on failure nothing of either name has changed.
 bool replace_file(LPCSTR from, LPCSTR to);

@@ -27,6 +27,10 @@ bool copy_file_metadata(HFILE from, HFILE to) {
     return futimens(to, times) == 0 && ok;
 }
 
+bool remove_file(LPCSTR name) {
+    return unlink(name) == 0;
+}
+
 bool replace_file(LPCSTR from, LPCSTR to) {
     return rename(from, to) == 0;
 }

@@ -35,6 +35,10 @@ bool copy_file_metadata(HFILE from, HFILE to) {
     return SetFileTime(as_handle(to), nullptr, nullptr, &written) != 0;
 }
 
+bool remove_file(LPCSTR name) {
+    return DeleteFileA(name) != 0;
+}
+
 bool replace_file(LPCSTR from, LPCSTR to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
