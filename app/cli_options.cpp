@@ -6,16 +6,22 @@ const char* const kUsageText =
     "Usage: q73 [OPTION]... [FILE]...\n"
     "Compress each FILE into FILE's name with .Q73 in place of a three-letter\n"
     "extension, or expand each FILE whose name ends in .q73 (any case) back into\n"
-    "the file it was made from.  An existing output file is replaced.\n"
-    "With no FILE, print the about text.\n"
+    "the file it was made from, in the order given.  An existing output file is\n"
+    "replaced without asking.  With no FILE, print the about text.\n"
     "\n"
-    "  -c, --stdout   write the result to standard output; create no file\n"
+    "  -c, --stdout   write the results to standard output and create no file;\n"
+    "                 the result lines go to standard error, and compressed data\n"
+    "                 is never written to a terminal\n"
     "  -q, --quiet    print nothing but errors\n"
     "  -h, --help     print this help and exit\n"
     "  -V, --version  print the version and exit\n"
     "  --             end of options: every later argument is a FILE\n"
     "\n"
-    "Exit status: 0 when every job succeeded, 1 when any failed, 2 on a usage error.\n";
+    "On a terminal, a job that takes more than a second shows its progress.\n"
+    "Files of 2 GiB and more cannot be compressed.\n"
+    "\n"
+    "Exit status: 0 when every job succeeded, 1 when any failed, 2 on a usage error.\n"
+    "Full documentation: man q73\n";
 
 static bool take_long(const char* name, CliOptions* options) {
     if (std::strcmp(name, "help") == 0) return options->help = true;

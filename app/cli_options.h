@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-constexpr const char* kVersionLine = "q73 1.0";
+constexpr const char* kVersionLine = "q73 1.0 (Q73 file compressor)";
 
 // What `q73 --help` prints.
 extern const char* const kUsageText;

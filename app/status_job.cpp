@@ -125,7 +125,7 @@ void compress_job(HWND dialog) {
     // field; such an output would not expand to anything sensible.
     LONG coded_end = _llseek(input_file, 0, 1);
     uncompressed_size = static_cast<double>(_llseek(input_file, 0, 2));
-    compressed_size = static_cast<double>(_llseek(output_file, 0, 2));
+    compressed_size = static_cast<double>(output_length());
     if (coded_end != length || uncompressed_size != static_cast<double>(length)) {
         stop_job(kMsgReadFailed);
         return;

@@ -17,11 +17,14 @@ const char* const kMsgDamaged = "ERROR: Compressed file is damaged or truncated"
 const char* const kMsgSameName =
     "ERROR: Compressed file is damaged (it would be restored over itself)";
 const char* const kMsgOutIsIn = "ERROR: Can't open outfile (it is the in file itself)";
+const char* const kMsgStreamIsIn = "ERROR: Standard output is the in file itself";
 const char* const kMsgWriteFailed = "ERROR: Can't write outfile (is the disk full?)";
 const char* const kMsgReadFailed = "ERROR: Can't read in file";
 const char* const kMsgNoMemory = "ERROR: Not enough memory";
 
 char output_name[kNameCapacity];
+HFILE output_stream = HFILE_ERROR;
+static int64_t output_start;
 
 void report_error(const char* text) {
     MessageBoxA(nullptr, text, "", MB_OK);
@@ -36,21 +39,39 @@ static bool read_bytes(void* data, UINT count) {
 }
 
 static bool create_output(const char* name) {
+    if (output_stream != HFILE_ERROR) {
+        output_file = output_stream;
+        output_name[0] = '\0';
+        output_start = written_mark(output_file);
+        return true;
+    }
     output_file = open_file(name, OF_CREATE);
     if (output_file == HFILE_ERROR) return false;
     std::strcpy(output_name, name);
+    output_start = written_mark(output_file);
+    return true;
+}
+
+int64_t output_length() {
+    return written_mark(output_file) - output_start;
+}
+
+// With an output stream, the next job writes on where this one stopped.
+static bool let_go_of_stream() {
+    if (output_file == HFILE_ERROR || output_file != output_stream) return false;
+    output_file = HFILE_ERROR;
     return true;
 }
 
 void discard_output_file() {
-    if (output_file == HFILE_ERROR) return;
+    if (output_file == HFILE_ERROR || let_go_of_stream()) return;
     _lclose(output_file);
     output_file = HFILE_ERROR;
     remove_file(output_name);
 }
 
 bool close_output_file() {
-    if (output_file == HFILE_ERROR) return true;
+    if (output_file == HFILE_ERROR || let_go_of_stream()) return true;
     bool ok = _lclose(output_file) == 0;
     output_file = HFILE_ERROR;
     return ok;
@@ -93,7 +114,11 @@ int open_for_compress(const char* name) {
     int32_t length = static_cast<int32_t>(low);
     if (length & 1) flags |= FLAG_ODD_LENGTH;
 
-    if (names_open_file(input_file, compressed)) {
+    if (output_stream != HFILE_ERROR && same_open_files(input_file, output_stream)) {
+        report_error(kMsgStreamIsIn);
+        return 0;
+    }
+    if (output_stream == HFILE_ERROR && names_open_file(input_file, compressed)) {
         report_error(kMsgOutIsIn);
         return 0;
     }
@@ -160,7 +185,12 @@ int32_t open_for_expand(const char* name) {
         report_error(kMsgNameTooLong);
         return -1;
     }
-    if (same_name_ignoring_case(restored, name) || names_open_file(input_file, restored)) {
+    if (output_stream != HFILE_ERROR && same_open_files(input_file, output_stream)) {
+        report_error(kMsgStreamIsIn);
+        return -1;
+    }
+    if (output_stream == HFILE_ERROR &&
+        (same_name_ignoring_case(restored, name) || names_open_file(input_file, restored))) {
         report_error(kMsgSameName);
         return -1;
     }

@@ -41,6 +41,17 @@ extern const char* const kMsgNoMemory;
 // The name of output_file while it exists, for discard_output_file.
 extern char output_name[kNameCapacity];
 
+// An open handle that every job writes its output to instead of creating a
+// file (the Linux program's standard output, for -c); HFILE_ERROR, the
+// default, for a file per job.  Such an output is never closed or removed
+// by the job, and is refused when it is the very file being read.
+extern HFILE output_stream;
+extern const char* const kMsgStreamIsIn;
+
+// The bytes written to output_file since the container took it: the whole
+// compressed file, header included, on a pipe as well as in a file.
+int64_t output_length();
+
 // Shows an error text in a message box with no owner and no caption.
 void report_error(const char* text);
 

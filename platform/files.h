@@ -4,6 +4,8 @@
 // strings as the program receives them (UTF-8 on both systems).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/win32.h"
 
 // Opens an existing file for reading (OF_READ), or creates a file for
@@ -28,3 +30,8 @@ bool remove_file(LPCSTR name);
 // Moves the closed file `from` to the name `to` in one step, replacing a
 // file of that name; on failure nothing of either name has changed.
 bool replace_file(LPCSTR from, LPCSTR to);
+
+// A mark of how much has been written to the open `file`: the difference of
+// two readings is the number of bytes written to it between them, for an
+// output that cannot seek (a pipe, a terminal) as well as for a file.
+int64_t written_mark(HFILE file);

@@ -10,3 +10,7 @@
 
 // True when `name` exists and is the same file as the open `file`.
 bool names_open_file(HFILE file, const char* name);
+
+// True when the two open handles are the same file (standard output
+// redirected onto the very file being read, say).
+bool same_open_files(HFILE a, HFILE b);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # Usage: install-deps.sh [build|all]   (default all)
-# build: compiler, CMake and GoogleTest only; all: also the cross compiler,
+# build: compiler, CMake, GoogleTest and the manual page tools only; all: also the cross compiler,
 # Wine, Xvfb, fonts and ImageMagick for the Windows tests and clang's
 # fuzzing runtime.  Exits non-zero when something cannot be installed.
 set -euo pipefail
@@ -15,6 +15,10 @@ have_cmd cmake || want cmake
 have_cmd g++ || want g++
 have_cmd make || want make
 [ -f /usr/include/gtest/gtest.h ] || want libgtest-dev
+# The Linux program's tests render its manual page and run it on a terminal.
+have_cmd man || want man-db
+have_cmd groff || want groff-base
+have_cmd script || want bsdutils
 if [ "$what" = all ]; then
     have_cmd clang++ || want clang
     ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || want libclang-rt-14-dev

@@ -4,8 +4,9 @@
 // open/read/write/lseek/close.  Positions are 32-bit signed, as they are for
 // _llseek on Windows: a position that does not fit is reported as an error
 // (-1) rather than cut, and GetFileSize gives the full 64-bit size in two
-// halves for callers that must know.
-#include "platform/win32.h"
+// halves for callers that must know.  _lwrite counts what it writes to each
+// descriptor, for written_mark: a pipe cannot tell its length by seeking.
+#include "platform/files.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +14,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <unordered_map>
+
+static std::unordered_map<int, int64_t> bytes_written;
 
 HFILE OpenFile(LPCSTR name, OFSTRUCT* of, UINT style) {
     int flags = (style & OF_CREATE) ? (O_RDWR | O_CREAT | O_TRUNC) : O_RDONLY;
@@ -53,10 +58,19 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
     while (done < count) {
         ssize_t put = write(file, buffer + done, count - done);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return static_cast<UINT>(HFILE_ERROR);
+        if (put <= 0) {
+            bytes_written[file] += done;
+            return static_cast<UINT>(HFILE_ERROR);
+        }
         done += static_cast<UINT>(put);
     }
+    bytes_written[file] += done;
     return done;
+}
+
+int64_t written_mark(HFILE file) {
+    auto found = bytes_written.find(file);
+    return found == bytes_written.end() ? 0 : found->second;
 }
 
 LONG _llseek(HFILE file, LONG offset, int origin) {

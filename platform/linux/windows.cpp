@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "platform/linux/progress_line.h"
 #include "platform/linux/text_dialogs.h"
 #include "platform/win32.h"
 
@@ -26,6 +27,17 @@ struct Win32Window {
 
 static const TextDialogLayout* layouts;
 static int layout_count;
+static bool message_boxes_only;
+static FILE* result_stream = stdout;
+
+void show_message_boxes_only() {
+    message_boxes_only = true;
+    disable_progress_line();
+}
+
+void print_results_to_stderr() {
+    result_stream = stderr;
+}
 
 void register_text_dialog_layouts(const TextDialogLayout* list, int count) {
     layouts = list;
@@ -63,7 +75,8 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
 BOOL SetDlgItemTextA(HWND dialog, int id, LPCSTR text) {
     if (dialog == nullptr) return FALSE;
     dialog->texts[id] = text;
-    if (!dialog->modal) {
+    if (!dialog->modal && !message_boxes_only) {
+        clear_progress_line();
         std::fprintf(stderr, "%s\n", text);
         std::fflush(stderr);
     }
@@ -86,10 +99,11 @@ INT_PTR DialogBoxParamA(HINSTANCE, LPCSTR templ, HWND, DLGPROC proc, LPARAM para
     proc(&dialog, WM_ACTIVATE, WA_ACTIVE, 0);
     const TextDialogLayout* layout = layout_for(dialog.template_id);
     if (layout == nullptr) return -1;
-    for (int i = 0; i < layout->line_count; ++i) {
-        std::printf("%s\n", dialog.texts[layout->lines[i]].c_str());
+    clear_progress_line();
+    for (int i = 0; i < layout->line_count && !message_boxes_only; ++i) {
+        std::fprintf(result_stream, "%s\n", dialog.texts[layout->lines[i]].c_str());
     }
-    std::fflush(stdout);
+    std::fflush(result_stream);
     proc(&dialog, WM_COMMAND, static_cast<WPARAM>(layout->ok_button), 0);
     return dialog.ended ? dialog.result : -1;
 }
@@ -98,11 +112,15 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
     if (dialog == nullptr) return FALSE;
     dialog->ended = true;
     dialog->result = result;
-    if (!dialog->modal) delete dialog;
+    if (!dialog->modal) {
+        clear_progress_line();
+        delete dialog;
+    }
     return TRUE;
 }
 
 int MessageBoxA(HWND, LPCSTR text, LPCSTR, UINT) {
+    clear_progress_line();
     std::fprintf(stderr, "%s\n", text);
     std::fflush(stderr);
     return IDOK;
@@ -112,9 +130,11 @@ LRESULT SendDlgItemMessageA(HWND dialog, int, UINT message, WPARAM wparam, LPARA
     if (dialog == nullptr) return 0;
     if (message == PBM_SETRANGE32) {
         dialog->progress_end = lparam;
+        start_progress_line(dialog->progress_end);
     } else if (message == PBM_SETPOS) {
         LRESULT previous = static_cast<LRESULT>(dialog->progress_position);
         dialog->progress_position = static_cast<int64_t>(wparam);
+        move_progress_line(dialog->progress_position);
         return previous;
     } else if (message == PBM_GETPOS) {
         return static_cast<LRESULT>(dialog->progress_position);

@@ -42,3 +42,13 @@ bool remove_file(LPCSTR name) {
 bool replace_file(LPCSTR from, LPCSTR to) {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
+
+// The job writes its output in order from the start, so the position is
+// what has been written.
+int64_t written_mark(HFILE file) {
+    LARGE_INTEGER zero;
+    LARGE_INTEGER position;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(as_handle(file), zero, &position, FILE_CURRENT)) return 0;
+    return position.QuadPart;
+}

@@ -14,3 +14,14 @@ bool names_open_file(HFILE file, const char* name) {
            open_one.nFileIndexHigh == named.nFileIndexHigh &&
            open_one.nFileIndexLow == named.nFileIndexLow;
 }
+
+bool same_open_files(HFILE a, HFILE b) {
+    BY_HANDLE_FILE_INFORMATION one;
+    BY_HANDLE_FILE_INFORMATION other;
+    if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(a)), &one) ||
+        !GetFileInformationByHandle(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(b)), &other)) {
+        return false;
+    }
+    return one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}

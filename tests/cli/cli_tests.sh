@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The Linux program as a user runs it: `q73 FILE` in a folder of their own.
-# Usage: cli_tests.sh PATH_TO_Q73 CORPUS_DIR
+# Usage: cli_tests.sh PATH_TO_Q73 CORPUS_DIR BUILD_DIR
+# (BUILD_DIR, the build that made q73, for the install step)
 set -u
 q73=$(realpath "$1")
 corpus=$(realpath "$2")
+build=$(realpath "${3:-}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 passed=0
@@ -137,6 +139,185 @@ case_ "A name in upper or mixed case of .q73 is expanded"
 printf 'abcd' > m.txt; "$q73" m.txt >/dev/null 2>&1; mv m.Q73 m.q73; rm m.txt
 run m.q73
 if [ $status -eq 0 ] && [ "$(cat m.txt)" = "abcd" ]; then ok; else bad "status $status"; fi
+
+# ---- options ------------------------------------------------------------
+# on_terminal COMMAND: runs the shell command with a pseudo-terminal as its
+# standard input, output and error; what the terminal showed goes to tty.txt.
+on_terminal() { script -qec "$1" /dev/null > tty.txt 2>&1; status=$?; }
+q=$(printf '%q' "$q73")
+
+case_ "--help and -h print the usage on standard output and exit 0"
+run --help
+long_status=$status; long=$(cat out.txt); long_err=$(cat err.txt)
+run -h
+if [ $long_status -eq 0 ] && [ $status -eq 0 ] && [ "$(head -1 out.txt)" = "Usage: q73 [OPTION]... [FILE]..." ] \
+    && [ "$long" = "$(cat out.txt)" ] && grep -q -- '--stdout' out.txt && [ -z "$long_err" ] && [ ! -s err.txt ]; then
+    only_files && ok
+else bad "status $long_status/$status, said $(cat out.txt err.txt)"; fi
+
+case_ "--version and -V print one line with the name and version and exit 0"
+run --version
+long_status=$status; long=$(cat out.txt)
+run -V
+if [ $long_status -eq 0 ] && [ $status -eq 0 ] && [ "$(wc -l < out.txt)" -eq 1 ] \
+    && grep -qE '^q73 [0-9]+\.[0-9]+' out.txt && [ "$long" = "$(cat out.txt)" ] && [ ! -s err.txt ]; then ok
+else bad "status $long_status/$status, said $(cat out.txt err.txt)"; fi
+
+case_ "An unknown option is a usage error: exit 2, a message on standard error, nothing created"
+printf 'data' > a.txt
+run --bogus a.txt
+long_status=$status; long_err=$(cat err.txt)
+run a.txt -x
+if [ $long_status -eq 2 ] && [ $status -eq 2 ] && [[ "$long_err" == *"'--bogus'"* ]] \
+    && grep -q "'x'" err.txt && [ ! -s out.txt ]; then only_files a.txt && ok
+else bad "status $long_status/$status, said $long_err / $(cat err.txt)"; fi
+
+case_ "-- lets a name that begins with a minus sign through"
+printf 'odd one' > -odd.txt
+run -- -odd.txt
+first=$status
+rm -- -odd.txt
+run -- -odd.Q73
+if [ $first -eq 0 ] && [ $status -eq 0 ] && [ "$(cat -- -odd.txt)" = "odd one" ]; then ok
+else bad "status $first/$status, said $(cat err.txt)"; fi
+
+case_ "Three files in one call are all done, in order"
+head -c 5000 "$corpus/alice29.txt" > a.txt; printf 'bee' > b.txt; head -c 7000 "$corpus/kppkn.gtb" > c.gtb
+cp a.txt a.orig; cp b.txt b.orig; cp c.gtb c.orig
+run a.txt b.txt c.gtb
+first=$status
+sizes=$(grep '^Original Size' out.txt | sed 's/.*(\([0-9]*\) bytes)/\1/; s/^Original Size: //' | tr '\n' ' ')
+said=$(cat err.txt | tr '\n' ' ')
+rm a.txt b.txt c.gtb
+run c.Q73 a.Q73 b.Q73
+if [ $first -eq 0 ] && [ "$sizes" = "5000 3 bytes 7000 " ] && [ "$said" = "Compressing... Compressing... Compressing... " ] \
+    && [ $status -eq 0 ] && [ "$(grep -c '^Elapsed Time' out.txt)" -eq 3 ] \
+    && cmp -s a.txt a.orig && cmp -s b.txt b.orig && cmp -s c.gtb c.orig; then ok
+else bad "status $first/$status, sizes [$sizes], said [$said] $(cat err.txt)"; fi
+
+case_ "A missing file among three: the other two are done, one ERROR line, exit 1"
+printf 'first' > a.txt; printf 'third' > c.txt
+run a.txt missing.txt c.txt
+if [ $status -eq 1 ] && [ "$(grep -c '^ERROR: ' err.txt)" -eq 1 ] && grep -qx 'ERROR: Can not find in file' err.txt \
+    && [ "$(grep -c '^Original Size' out.txt)" -eq 2 ] && [ -s a.Q73 ] && [ -s c.Q73 ]; then
+    only_files a.txt a.Q73 c.txt c.Q73 && ok
+else bad "status $status, said $(cat err.txt)"; fi
+
+case_ "-c expands to standard output with the exact bytes and creates no file"
+cp "$corpus/lcet10.txt" book.txt; "$q73" book.txt >/dev/null 2>&1; rm book.txt
+run -c book.Q73
+if [ $status -eq 0 ] && cmp -s out.txt "$corpus/lcet10.txt" && [ "$(head -1 err.txt)" = "Expanding..." ] \
+    && grep -qE '^Elapsed Time: ' err.txt; then only_files book.Q73 && ok
+else bad "status $status, said $(cat err.txt)"; fi
+
+case_ "-c compresses to standard output exactly the bytes of the .Q73 file, and says its size on standard error"
+cp "$corpus/paper-100k.pdf" paper.pdf
+# Through a pipe, which cannot tell its length by seeking.
+"$q73" -c paper.pdf 2>err.txt | cat > stream.bin
+first=${PIPESTATUS[0]}; said=$(cat err.txt)
+if [ -e paper.Q73 ]; then bad "paper.Q73 was created"
+else
+    run paper.pdf
+    size=$(stat -c %s paper.Q73)
+    if [ $first -eq 0 ] && [ $status -eq 0 ] && cmp -s stream.bin paper.Q73 \
+        && [[ "$said" == *"Compressed Size: "*"($size bytes)"* ]] && [ "$(head -1 <<<"$said")" = "Compressing..." ]; then ok
+    else bad "status $first/$status, stream of $(stat -c %s stream.bin) bytes, file of $size, said $said"; fi
+fi
+
+case_ "-c with several files writes their results one after the other"
+printf 'one\n' > a.txt; printf 'two\n' > b.txt
+"$q73" a.txt b.txt >/dev/null 2>&1; rm a.txt b.txt
+run -c a.Q73 b.Q73
+if [ $status -eq 0 ] && [ "$(cat out.txt)" = "$(printf 'one\ntwo')" ]; then only_files a.Q73 b.Q73 && ok
+else bad "status $status, wrote $(cat out.txt)"; fi
+
+case_ "-c refuses to write compressed data to a terminal, and writes nothing"
+printf 'data' > a.txt
+on_terminal "$q -c a.txt b.txt"
+if [ $status -eq 1 ] && grep -q '^ERROR: .*terminal' tty.txt && [ "$(grep -c . tty.txt)" -eq 1 ]; then
+    rm tty.txt; touch out.txt err.txt; only_files a.txt && ok
+else bad "status $status, terminal showed $(cat tty.txt)"; fi
+
+case_ "-c refuses standard output that is the file being read, and leaves it alone"
+printf 'keep me' > a.txt
+"$q73" -c a.txt >> a.txt 2>err.txt
+status=$?
+if [ $status -eq 1 ] && grep -q '^ERROR: ' err.txt && [ "$(cat a.txt)" = "keep me" ]; then ok
+else bad "status $status, a.txt holds $(od -c a.txt | head -2), said $(cat err.txt)"; fi
+
+case_ "A closed pipe behind -c ends the job without a message or a file"
+cat "$corpus"/* > all.bin; "$q73" all.bin >/dev/null 2>&1; rm all.bin
+"$q73" -c all.Q73 2>err.txt | head -c 10 > out.txt
+status=${PIPESTATUS[0]}
+# Killed by SIGPIPE (128 + 13), as programs in a pipe are.
+if [ $status -eq 141 ] && [ "$(cat err.txt)" = "Expanding..." ] && [ "$(stat -c %s out.txt)" -eq 10 ]; then
+    only_files all.Q73 && ok
+else bad "status $status, said $(cat err.txt)"; fi
+
+case_ "A closed pipe behind -c with SIGPIPE ignored is an ERROR, exit 1"
+cat "$corpus"/* > all.bin; "$q73" all.bin >/dev/null 2>&1; rm all.bin
+(trap '' PIPE; "$q73" -c all.Q73 2>err.txt | head -c 10 > out.txt; exit "${PIPESTATUS[0]}")
+status=$?
+if [ $status -eq 1 ] && [ "$(tail -1 err.txt)" = "ERROR: Can't write outfile (is the disk full?)" ]; then
+    only_files all.Q73 && ok
+else bad "status $status, said $(cat err.txt)"; fi
+
+case_ "-q prints nothing on success, both ways"
+cp "$corpus/alice29.txt" a.txt
+run -q a.txt
+first=$status; said=$(cat out.txt err.txt)
+rm a.txt
+run a.Q73 --quiet
+if [ $first -eq 0 ] && [ -z "$said" ] && [ $status -eq 0 ] && [ ! -s out.txt ] && [ ! -s err.txt ] \
+    && cmp -s a.txt "$corpus/alice29.txt"; then ok
+else bad "status $first/$status, said $said $(cat out.txt err.txt)"; fi
+
+case_ "-q still prints errors, and with no file prints nothing"
+run -q missing.txt
+first=$status; said=$(cat err.txt)
+run -q
+if [ $first -eq 1 ] && [ "$said" = "ERROR: Can not find in file" ] && [ $status -eq 0 ] \
+    && [ ! -s out.txt ] && [ ! -s err.txt ]; then only_files && ok
+else bad "status $first/$status, said $said / $(cat err.txt)"; fi
+
+# ---- progress -------------------------------------------------------------
+# About 100 MB of real data.  Its compressed bytes go through a pipe
+# that is read only after a while, so the job lasts past the first second
+# however fast the machine is.
+case_ "A long job on a terminal shows its progress below 100% and clears it at the end"
+for i in $(seq 35); do cat "$corpus"/*; done > big.bin
+big_size=$(stat -c %s big.bin)
+on_terminal "$q -c big.bin | (sleep 1.5; cat > /dev/null)"
+percents=$(tr '\r' '\n' < tty.txt | grep -oE '^ *[0-9]+%' | tr -d ' %' | tr '\n' ' ')
+below=0
+for p in $percents; do [ "$p" -lt 100 ] && below=1; done
+if [ $status -eq 0 ] && [ $below -eq 1 ] && grep -qE '[0-9.]+ [KMG]?B of [0-9]+\.[0-9] MB +[0-9.]+ [KMG]?B/s' tty.txt \
+    && grep -qF $'\r\e[KOriginal Size: ' tty.txt && grep -qF "($big_size bytes)" tty.txt; then ok
+else bad "status $status, percents [$percents], terminal showed $(head -c 300 tty.txt | od -c | head -5)"; fi
+
+case_ "The same job with standard error in a file shows no progress"
+for i in $(seq 35); do cat "$corpus"/*; done > big.bin
+on_terminal "$q -c big.bin 2>err.txt | (sleep 1.5; cat > /dev/null)"
+if [ $status -eq 0 ] && [ "$(head -1 err.txt)" = "Compressing..." ] && ! grep -q $'\r' err.txt \
+    && ! grep -qE '^ *[0-9]+%' err.txt && [ "$(wc -l < err.txt)" -eq 5 ] && [ ! -s tty.txt ]; then ok
+else bad "status $status, said $(head -c 300 err.txt | od -c | head -5)"; fi
+rm -f big.bin
+
+# ---- install ----------------------------------------------------------------
+case_ "cmake --install puts bin/q73 and its manual page in the prefix, and the page renders without warnings"
+if ! command -v man >/dev/null || ! command -v groff >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends man-db groff-base >/dev/null 2>&1
+fi
+if [ -z "$build" ]; then bad "no build folder given"
+elif cmake --install "$build" --prefix "$work/case/prefix" >/dev/null 2>install.txt; then
+    page=prefix/share/man/man1/q73.1
+    MANWIDTH=80 man --warnings -l "$page" > page.txt 2> warnings.txt
+    man_status=$?
+    if [ -x prefix/bin/q73 ] && [ "$(prefix/bin/q73 -V)" = "$("$q73" -V)" ] && [ $man_status -eq 0 ] \
+        && [ ! -s warnings.txt ] && grep -q 'EXIT STATUS' page.txt && grep -q -- '--stdout' page.txt \
+        && grep -q '2 GiB' page.txt; then ok
+    else bad "man status $man_status, warnings: $(cat warnings.txt)"; fi
+else bad "install failed: $(cat install.txt)"; fi
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
