@@ -282,9 +282,10 @@ done
 
 # ---- interrupted jobs ------------------------------------------------------
 # A few hundred MB of real data, so that a job runs for seconds.
+# make_big FILE [COPIES]: the corpus, 100 times (about 290 MB) unless told.
 make_big() {
     local i
-    for ((i = 0; i < 100; i++)); do cat "$corpus"/*; done > "$1"
+    for ((i = 0; i < ${2:-100}; i++)); do cat "$corpus"/*; done > "$1"
 }
 # temporary: the name of the job's temporary file in the case folder, if any.
 temporary() { ls -A | grep -E '^\.q73-.*\.tmp$'; }
@@ -326,7 +327,7 @@ for signal in TERM:15 INT:2 HUP:1; do
 done
 
 case_ "SIGTERM in the middle of an expansion over the user's file leaves that file and nothing else"
-make_big big.bin
+make_big big.bin 40
 run big.bin
 if [ $status -eq 0 ]; then
     printf 'mine' > big.bin
@@ -342,13 +343,11 @@ if started private.bin; then
     t=$(temporary)
     mode=$(stat -c %a "$t")
     kill -CONT $pid
-    wait $pid; status=$?
-    if [ "$mode" != 600 ]; then bad "the temporary file $t has mode $mode"
-    elif [ $status -ne 0 ] || [ "$(stat -c %a private.Q73)" != 600 ]; then
-        bad "status $status, compressed mode $(stat -c %a private.Q73 2>/dev/null)"
-    else only private.bin private.Q73 && ok; fi
+    # The finished file's mode is checked above; this job need not finish.
+    if [ "$mode" != 600 ]; then bad "the temporary file $t has mode $mode"; kill -KILL $pid; wait $pid
+    else interrupted TERM 15 && only private.bin && ok; fi
 fi
-rm -f private.bin private.Q73
+rm -f private.bin
 
 unsettled
 echo "passed: $passed, failed: $failed"
