@@ -20,7 +20,7 @@ static bool handlers_installed = false;
 
 static const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
-extern "C" void on_interrupt(int signal_number) {
+static void on_interrupt(int signal_number) {
     if (name_is_guarded) unlink(guarded_name);
     _exit(128 + signal_number);
 }
