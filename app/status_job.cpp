@@ -8,8 +8,6 @@
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 #include "format/container.h"
-#include "platform/files.h"
-
 
 HINSTANCE instance_handle;
 HWND status_window;
@@ -130,10 +128,9 @@ void compress_job(HWND dialog) {
         stop_job(kMsgReadFailed);
         return;
     }
+    bool committed = commit_output();
     close_input_file();
-    if (!close_output_file()) {
-        remove_file(output_name);
-        report_error(kMsgWriteFailed);
+    if (!committed) {
         job_failed = true;
         return;
     }
@@ -159,10 +156,9 @@ void expand_job(HWND dialog) {
         stop_job(message_for(status));
         return;
     }
+    bool committed = commit_output();
     close_input_file();
-    if (!close_output_file()) {
-        remove_file(output_name);
-        report_error(kMsgWriteFailed);
+    if (!committed) {
         job_failed = true;
         return;
     }
@@ -171,6 +167,12 @@ void expand_job(HWND dialog) {
 }
 
 INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    if (message == WM_ENDSESSION && wparam) {
+        // The session ends during a job: the program may be ended at any
+        // moment after this returns, so the unfinished output goes now.
+        discard_output_file();
+        return FALSE;
+    }
     if (message != WM_COMMAND) return FALSE;
     // Messages are dispatched while a job runs: a job command that arrives
     // then is ignored like every other command, so one job runs at a time.

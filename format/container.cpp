@@ -4,6 +4,7 @@
 
 #include "codec/stream_records.h"
 #include "platform/files.h"
+#include "platform/interrupts.h"
 #include "platform/same_file.h"
 #include "platform/win32.h"
 
@@ -21,8 +22,9 @@ const char* const kMsgStreamIsIn = "ERROR: Standard output is the in file itself
 const char* const kMsgWriteFailed = "ERROR: Can't write outfile (is the disk full?)";
 const char* const kMsgReadFailed = "ERROR: Can't read in file";
 const char* const kMsgNoMemory = "ERROR: Not enough memory";
+const char* const kMsgCannotReplaceOut = "ERROR: Can't move outfile to its name";
 
-char output_name[kNameCapacity];
+char output_name[kTemporaryNameCapacity];
 HFILE output_stream = HFILE_ERROR;
 static int64_t output_start;
 
@@ -38,6 +40,16 @@ static bool read_bytes(void* data, UINT count) {
     return _lread(input_file, data, count) == count;
 }
 
+// The final name of the output being written; output_name is the
+// temporary name it is written under until commit_output.
+static char final_name[kNameCapacity];
+
+// How many temporary names are tried: one is enough unless a file of a
+// program that was killed outright is left over under that name.
+constexpr int kTemporaryNameAttempts = 16;
+
+// Creates output_file under a temporary name in the folder of `name`, new
+// and for its owner alone; it takes `name` at commit_output.
 static bool create_output(const char* name) {
     if (output_stream != HFILE_ERROR) {
         output_file = output_stream;
@@ -45,11 +57,23 @@ static bool create_output(const char* name) {
         output_start = written_mark(output_file);
         return true;
     }
-    output_file = open_file(name, OF_CREATE);
-    if (output_file == HFILE_ERROR) return false;
-    std::strcpy(output_name, name);
-    output_start = written_mark(output_file);
-    return true;
+    if (!may_replace_file(name)) return false;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        make_temporary_name(name, GetCurrentProcessId(), static_cast<uint8_t>(attempt),
+                            output_name);
+        // Guarded before it exists, so that no moment passes in which an
+        // interrupt would leave the file behind.
+        if (!guard_against_interrupts(output_name)) break;
+        output_file = create_new_file(output_name);
+        if (output_file != HFILE_ERROR) {
+            std::strcpy(final_name, name);
+            output_start = written_mark(output_file);
+            return true;
+        }
+        release_interrupt_guard();
+    }
+    output_name[0] = '\0';
+    return false;
 }
 
 int64_t output_length() {
@@ -68,13 +92,27 @@ void discard_output_file() {
     _lclose(output_file);
     output_file = HFILE_ERROR;
     remove_file(output_name);
+    release_interrupt_guard();
 }
 
-bool close_output_file() {
-    if (output_file == HFILE_ERROR || let_go_of_stream()) return true;
-    bool ok = _lclose(output_file) == 0;
+bool commit_output() {
+    if (output_file == HFILE_ERROR) return false;
+    if (let_go_of_stream()) return true;
+    // The time and the permission bits are what a user expects to keep, but
+    // a folder that cannot take them (a file system without modes) still
+    // gets the whole file; the temporary file was created for its owner
+    // alone, so a failed copy makes nothing readable by others.
+    copy_file_metadata(input_file, output_file);
+    bool closed = _lclose(output_file) == 0;
     output_file = HFILE_ERROR;
-    return ok;
+    if (!closed || !replace_file(output_name, final_name)) {
+        remove_file(output_name);
+        release_interrupt_guard();
+        report_error(closed ? kMsgCannotReplaceOut : kMsgWriteFailed);
+        return false;
+    }
+    release_interrupt_guard();
+    return true;
 }
 
 void close_input_file() {

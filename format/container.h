@@ -9,8 +9,11 @@
 // Each opening operation reports its own failures in a message box and
 // returns its failure value.  Everything that can be checked is checked
 // before the output file is created, so a refused file leaves nothing
-// behind; once created, the output can be discarded with
-// discard_output_file.
+// behind.  The output is written under a temporary name in its own folder;
+// a finished job puts it in place under its final name with commit_output,
+// replacing an existing file of that name at that moment and no earlier,
+// and a failed job removes it with discard_output_file, so a file of the
+// final name keeps every byte.
 #pragma once
 
 #include <cstdint>
@@ -37,9 +40,10 @@ extern const char* const kMsgOutIsIn;
 extern const char* const kMsgWriteFailed;
 extern const char* const kMsgReadFailed;
 extern const char* const kMsgNoMemory;
+extern const char* const kMsgCannotReplaceOut;
 
-// The name of output_file while it exists, for discard_output_file.
-extern char output_name[kNameCapacity];
+// The temporary name of output_file while it exists.
+extern char output_name[kTemporaryNameCapacity];
 
 // An open handle that every job writes its output to instead of creating a
 // file (the Linux program's standard output, for -c); HFILE_ERROR, the
@@ -63,9 +67,13 @@ int open_for_compress(const char* name);
 // output_file holding the raw first byte if any.  -1 on a reported failure.
 int32_t open_for_expand(const char* name);
 
-// Closes output_file if it is open and deletes the file it names.
+// Closes output_file if it is open and removes it; the final name is left
+// as it was.
 void discard_output_file();
 
-// Closes output_file, keeping the file; false when the close failed.
-bool close_output_file();
+// Gives output_file the modification time and permission bits of
+// input_file (still open), closes it and moves it over its final name in
+// one step.  False on a reported failure, with the output removed.
+bool commit_output();
+
 void close_input_file();

@@ -59,3 +59,32 @@ bool is_unsafe_extension(const uint8_t extension[3]) {
     }
     return false;
 }
+
+size_t folder_length(const char* name) {
+    size_t folder = 0;
+    for (size_t i = 0; name[i] != '\0'; ++i) {
+        if (name[i] == '/' || name[i] == '\\' || (i == 1 && name[i] == ':')) folder = i + 1;
+    }
+    return folder;
+}
+
+static char* put_hex(char* out, uint32_t value, int digits) {
+    static const char kDigits[] = "0123456789abcdef";
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = kDigits[value & 15];
+        value >>= 4;
+    }
+    return out + digits;
+}
+
+void make_temporary_name(const char* final_name, uint32_t process_id, uint8_t attempt,
+                         char out[kTemporaryNameCapacity]) {
+    size_t folder = folder_length(final_name);
+    std::memcpy(out, final_name, folder);
+    char* p = out + folder;
+    std::memcpy(p, ".q73-", 5);
+    p = put_hex(p + 5, process_id, 8);
+    *p++ = '-';
+    p = put_hex(p, attempt, 2);
+    std::memcpy(p, ".tmp", 5);
+}

@@ -27,6 +27,13 @@ bool copy_file_metadata(HFILE from, HFILE to);
 // Removes the file `name`; false when it could not.
 bool remove_file(LPCSTR name);
 
+// False when `name` is something that replace_file cannot replace with a
+// file: a folder, and on Windows a read-only file.  Nothing of that name,
+// or a file (on Linux also a link, which is replaced, not followed), is
+// fine.  Asked before a job starts, so that it does not do all its work in
+// vain.
+bool may_replace_file(LPCSTR name);
+
 // Moves the closed file `from` to the name `to` in one step, replacing a
 // file of that name; on failure nothing of either name has changed.
 bool replace_file(LPCSTR from, LPCSTR to);

@@ -66,6 +66,7 @@ struct OFSTRUCT {
 #define WM_COMMAND 0x0111
 #define WM_ACTIVATE 0x0006
 #define WM_CLOSE 0x0010
+#define WM_ENDSESSION 0x0016
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 
@@ -96,8 +97,9 @@ HFILE _lclose(HFILE file);
 DWORD GetFileSize(void* file, DWORD* high);
 BOOL DeleteFileA(LPCSTR name);
 
-/* Time */
+/* Time and process */
 DWORD GetTickCount(void);
+DWORD GetCurrentProcessId(void);
 
 /* Start-up */
 HMODULE LoadLibraryA(LPCSTR name);

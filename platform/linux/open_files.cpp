@@ -31,6 +31,12 @@ bool remove_file(LPCSTR name) {
     return unlink(name) == 0;
 }
 
+bool may_replace_file(LPCSTR name) {
+    struct stat st;
+    if (lstat(name, &st) != 0) return errno == ENOENT;
+    return !S_ISDIR(st.st_mode);
+}
+
 bool replace_file(LPCSTR from, LPCSTR to) {
     return rename(from, to) == 0;
 }

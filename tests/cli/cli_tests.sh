@@ -125,7 +125,8 @@ printf 'first' > notes.txt; "$q73" notes.txt >/dev/null 2>&1
 printf 'second!' > notes.doc; run notes.doc
 rm notes.doc; printf 'stale' > notes.doc
 run notes.Q73
-if [ $status -eq 0 ] && [ "$(cat notes.doc)" = "second!" ]; then ok; else bad "notes.doc holds '$(cat notes.doc)'"; fi
+if [ $status -eq 0 ] && [ "$(cat notes.doc)" = "second!" ]; then only_files notes.doc notes.txt notes.Q73 && ok
+else bad "notes.doc holds '$(cat notes.doc)'"; fi
 
 case_ "No name, or an empty one, shows the about text"
 run

@@ -209,6 +209,146 @@ for link in "ln" "ln -s"; do
     refused "over itself" && same notes.Q73 "$work/kept" && ok
 done
 
+# ---- an existing file of the output name survives every failure ----------
+case_ "A damaged or truncated compressed file beside the user's file of its restored name keeps that file"
+cp "$corpus/alice29.txt" notes.txt
+run notes.txt && mv notes.Q73 "$work/whole.Q73"
+printf 'the user own notes\n' > notes.txt
+cp notes.txt "$work/mine"
+size=$(stat -c %s "$work/whole.Q73")
+all=1
+# Cuts inside the length field, at the first record, inside a record and
+# one byte short.  (A flipped bit may well expand to other bytes: the
+# format holds no check sum.)
+for cut in 5 9 13 $((size / 2)) $((size - 1)); do
+    head -c "$cut" "$work/whole.Q73" > notes.Q73
+    cp notes.Q73 "$work/kept"
+    run notes.Q73
+    if [ $status -ne 1 ] || ! grep -q '^ERROR: .*damaged' "$work/err.txt" || ! cmp -s notes.txt "$work/mine" ||
+        [ "$(ls -A | sort | tr '\n' ' ')" != "notes.Q73 notes.txt " ] || ! cmp -s notes.Q73 "$work/kept"; then
+        all=0; bad "cut $cut: status $status, folder [$(ls -A | tr '\n' ' ')], $(cat "$work/err.txt")"; break
+    fi
+done
+[ $all -eq 1 ] && ok
+
+case_ "A compression that fails on a full disk beside a good compressed file keeps that file"
+cp "$corpus/alice29.txt" alice29.txt
+run alice29.txt
+cp alice29.Q73 "$work/kept.Q73"
+printf 'more' >> alice29.txt
+limited 40 alice29.txt
+refused "Can't write outfile" && only alice29.txt alice29.Q73 && same alice29.Q73 "$work/kept.Q73" && ok
+
+case_ "An expansion that fails on a full disk beside the user's file keeps that file"
+cp "$corpus/alice29.txt" alice29.txt
+run alice29.txt
+printf 'mine' > alice29.txt
+limited 40 alice29.Q73
+refused "Can't write outfile" && only alice29.txt alice29.Q73 && [ "$(cat alice29.txt)" = mine ] && ok
+
+case_ "A successful job replaces an existing output, even a read-only one, and leaves nothing else"
+printf 'old compressed bytes' > notes.Q73
+chmod 444 notes.Q73
+printf 'hello, hello' > notes.txt
+run notes.txt
+if [ $status -eq 0 ] && [ "$(head -c 3 notes.Q73)" != old ]; then
+    printf 'stale' > notes.txt
+    run notes.Q73
+    if [ $status -eq 0 ] && [ "$(cat notes.txt)" = "hello, hello" ]; then only notes.txt notes.Q73 && ok
+    else bad "expansion status $status, notes.txt holds '$(cat notes.txt)'"; fi
+else bad "compression status $status: $(cat "$work/err.txt")"; fi
+
+# ---- the file's time and permission bits -----------------------------------
+case_ "Modification time and modes 0750 and 0600 go to the compressed file and back"
+all=1
+for mode in 750 600; do
+    cp "$corpus/asyoulik.txt" "m$mode.txt"
+    chmod "$mode" "m$mode.txt"
+    touch -d '2001-02-03 04:05:06' "m$mode.txt"
+    want=$(stat -c %Y "m$mode.txt")
+    run "m$mode.txt"
+    got="$(stat -c '%a %Y' "m$mode.Q73" 2>/dev/null)"
+    [ $status -eq 0 ] && [ "$got" = "$mode $want" ] || { all=0; bad "$mode: compressed file has $got"; }
+    mv "m$mode.txt" "$work/original"
+    touch "m$mode.Q73" -d '2002-03-04 05:06:07'
+    chmod "$mode" "m$mode.Q73"
+    want=$(stat -c %Y "m$mode.Q73")
+    run "m$mode.Q73"
+    got="$(stat -c '%a %Y' "m$mode.txt" 2>/dev/null)"
+    [ $status -eq 0 ] && [ "$got" = "$mode $want" ] && cmp -s "m$mode.txt" "$work/original" ||
+        { all=0; bad "$mode: restored file has $got"; }
+done
+[ $all -eq 1 ] && only m750.txt m750.Q73 m600.txt m600.Q73 && ok
+
+# ---- interrupted jobs ------------------------------------------------------
+# A few hundred MB of real data, so that a job runs for seconds.
+# make_big FILE [COPIES]: the corpus, 100 times (about 290 MB) unless told.
+make_big() {
+    local i
+    for ((i = 0; i < ${2:-100}; i++)); do cat "$corpus"/*; done > "$1"
+}
+# temporary: the name of the job's temporary file in the case folder, if any.
+temporary() { ls -A | grep -E '^\.q73-.*\.tmp$'; }
+# started FILE...: runs q73 in the background with default signal
+# dispositions (a background job of a script starts with SIGINT ignored)
+# and waits until its temporary file holds a few MB.
+started() {
+    env --default-signal=INT,TERM,HUP "$q73" "$@" >"$work/out.txt" 2>"$work/err.txt" &
+    pid=$!
+    local tries=0 t
+    while ((tries++ < 400)); do
+        t=$(temporary)
+        if [ -n "$t" ] && [ "$(stat -c %s "$t" 2>/dev/null || echo 0)" -gt 4000000 ]; then return 0; fi
+        kill -0 $pid 2>/dev/null || break
+        sleep 0.05
+    done
+    bad "the job never got going: $(cat "$work/err.txt")"
+    kill -KILL $pid 2>/dev/null; wait $pid 2>/dev/null
+    return 1
+}
+# interrupted SIGNAL NUMBER: sends the signal to the started job and checks
+# its exit status and that the temporary file is gone.
+interrupted() {
+    kill -"$1" $pid
+    wait $pid; status=$?
+    [ $status -eq $((128 + $2)) ] || { bad "exit status $status after SIG$1"; return 1; }
+    [ -z "$(temporary)" ] || { bad "temporary file $(temporary) left behind"; return 1; }
+}
+
+for signal in TERM:15 INT:2 HUP:1; do
+    name=${signal%:*}; number=${signal#*:}
+    case_ "SIG$name in the middle of a compression leaves the old compressed file and nothing else"
+    make_big big.bin
+    printf 'an old compressed file' > big.Q73
+    cp big.Q73 "$work/kept.Q73"
+    started big.bin && interrupted "$name" "$number" && only big.bin big.Q73 &&
+        same big.Q73 "$work/kept.Q73" && ok
+    rm -f big.bin
+done
+
+case_ "SIGTERM in the middle of an expansion over the user's file leaves that file and nothing else"
+make_big big.bin 40
+run big.bin
+if [ $status -eq 0 ]; then
+    printf 'mine' > big.bin
+    started big.Q73 && interrupted TERM 15 && only big.bin big.Q73 && [ "$(cat big.bin)" = mine ] && ok
+else bad "compressing failed: $(cat "$work/err.txt")"; fi
+rm -f big.bin big.Q73
+
+case_ "The temporary file of a private file is never readable by others"
+make_big private.bin
+chmod 600 private.bin
+if started private.bin; then
+    kill -STOP $pid
+    t=$(temporary)
+    mode=$(stat -c %a "$t")
+    kill -CONT $pid
+    # The finished file's mode is checked above; this job need not finish.
+    if [ "$mode" != 600 ]; then bad "the temporary file $t has mode $mode"; kill -KILL $pid; wait $pid
+    else interrupted TERM 15 && only private.bin && ok; fi
+fi
+rm -f private.bin
+
 unsettled
 echo "passed: $passed, failed: $failed"
 [ $failed -eq 0 ]

@@ -29,7 +29,7 @@ static JobRun run_job(const std::string& path, void (*job)(HWND)) {
     close(saved);
     close_input_file();
     bool left_open = output_file != HFILE_ERROR;
-    close_output_file();
+    discard_output_file();
 
     std::string message;
     char chunk[512];

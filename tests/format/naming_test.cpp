@@ -75,4 +75,25 @@ TEST(Naming, ExtensionsThatLeaveTheFolderAreUnsafe) {
     EXPECT_TRUE(unsafe("\x7f" "ab"));
 }
 
+TEST(Naming, TheTemporaryNameLiesInTheFolderOfTheFinalName) {
+    char out[kTemporaryNameCapacity];
+    make_temporary_name("notes.Q73", 0x1a2b, 0, out);
+    EXPECT_STREQ(out, ".q73-00001a2b-00.tmp");
+    make_temporary_name("/home/a.b/c/x.txt", 0xfedcba98u, 15, out);
+    EXPECT_STREQ(out, "/home/a.b/c/.q73-fedcba98-0f.tmp");
+    make_temporary_name("C:notes.txt", 7, 1, out);
+    EXPECT_STREQ(out, "C:.q73-00000007-01.tmp");
+    make_temporary_name("dir\\sub/y.c\\d", 7, 1, out);
+    EXPECT_STREQ(out, "dir\\sub/y.c\\.q73-00000007-01.tmp");
+    // Only the second character can be a drive's colon.
+    make_temporary_name("x.c:a", 7, 1, out);
+    EXPECT_STREQ(out, ".q73-00000007-01.tmp");
+
+    // The longest final name still gets its whole temporary name, in
+    // its folder: nothing is cut.
+    std::string folder = std::string(1020, 'd') + "/";
+    make_temporary_name((folder + "ab").c_str(), 1, 2, out);
+    EXPECT_EQ(std::string(out), folder + ".q73-00000001-02.tmp");
+}
+
 }  // namespace
