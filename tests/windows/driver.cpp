@@ -155,9 +155,21 @@ std::string size_text(double bytes) {
     return text;
 }
 
+// A UTF-8 name as the wide file calls take it; a full path that is too long
+// for them as it stands gets the extended-length prefix.
+std::wstring wide_name(const char* name) {
+    int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, name, -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    bool full = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
+    return full && wide.size() >= MAX_PATH ? L"\\\\?\\" + wide : wide;
+}
+
 bool file_size(const char* name, double* size) {
-    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(wide_name(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER length;
     BOOL got = GetFileSizeEx(file, &length);
@@ -512,7 +524,7 @@ int run_progress(const char* expected, const char* shot_name) {
         sample = take_sample(text_control, bar, fill);
         if (sample.position >= high) break;  // the codec is done: no longer mid-job
         samples.push_back(sample);
-        if (samples.size() == 3) {
+        if (samples.size() == 7) {
             RECT screen_area = {0, 0, GetSystemMetrics(SM_CXSCREEN),
                                 GetSystemMetrics(SM_CYSCREEN)};
             check(write_bmp(shot_name, read_screen(screen_area)),
