@@ -21,6 +21,22 @@ std::vector<std::string> names_from_tail(const char* tail) {
     return names;
 }
 
+static bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+const char* tail_of_command_line(const char* line) {
+    if (line == nullptr) return "";
+    const char* p = line;
+    if (*p == '"') {
+        ++p;
+        while (*p != '\0' && *p != '"') ++p;
+        if (*p == '"') ++p;
+    } else {
+        while (*p != '\0' && !is_blank(*p)) ++p;
+    }
+    while (is_blank(*p)) ++p;
+    return p;
+}
+
 bool names_compressed_file(const char* name) {
     size_t length = std::strlen(name);
     if (length < 4) return false;

@@ -16,6 +16,14 @@
 // job refuses one that does not fit its buffer.
 std::vector<std::string> names_from_tail(const char* tail);
 
+// The tail of a whole command line: what follows the program's name (in
+// quotation marks or up to the first blank) and the blanks behind it.  The
+// Windows entry takes its tail from here rather than from the runtime's
+// WinMain argument, which skips every byte from 0x80 up as if it were a
+// blank, and so the first characters of a UTF-8 name.  A null line counts
+// as empty.
+const char* tail_of_command_line(const char* line);
+
 // True when the name's last four characters are ".q73", the letters compared
 // without regard to case.
 bool names_compressed_file(const char* name);

@@ -6,11 +6,12 @@
 #include "app/status_job.h"
 #include "platform/win32.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_tail, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     file_name[0] = '\0';
     instance_handle = instance;
     LoadLibraryA("RICHED32.DLL");
     InitCommonControls();
-    run_jobs(names_from_tail(command_tail));
+    // The whole line, as UTF-8 under the manifest's code page.
+    run_jobs(names_from_tail(tail_of_command_line(GetCommandLineA())));
     return 0;
 }

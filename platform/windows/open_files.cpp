@@ -1,7 +1,13 @@
 // Opening, creating and replacing files by name with the handle calls
 // underneath OpenFile, which has no room for names of 128 characters or
-// more.  A file handle fits the HFILE that the job passes around.
+// more.  Names go to the wide calls (see wide_names.h), so that a name in
+// any script and of any length reaches the file system intact.  A file
+// handle fits the HFILE that the job passes around.
 #include "platform/files.h"
+
+#include <string>
+
+#include "platform/windows/wide_names.h"
 
 static HFILE as_hfile(HANDLE handle) {
     return static_cast<HFILE>(reinterpret_cast<INT_PTR>(handle));
@@ -12,20 +18,24 @@ static HANDLE as_handle(HFILE file) {
 }
 
 HFILE open_file(LPCSTR name, UINT style) {
+    std::wstring wide;
+    if (!wide_file_name(name, &wide)) return HFILE_ERROR;
     HANDLE handle;
     if (style & OF_CREATE) {
-        handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     } else {
-        handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
 }
 
 HFILE create_new_file(LPCSTR name) {
-    HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide;
+    if (!wide_file_name(name, &wide)) return HFILE_ERROR;
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
 }
 
@@ -36,11 +46,14 @@ bool copy_file_metadata(HFILE from, HFILE to) {
 }
 
 bool remove_file(LPCSTR name) {
-    return DeleteFileA(name) != 0;
+    std::wstring wide;
+    return wide_file_name(name, &wide) && DeleteFileW(wide.c_str()) != 0;
 }
 
 bool may_replace_file(LPCSTR name) {
-    DWORD attributes = GetFileAttributesA(name);
+    std::wstring wide;
+    if (!wide_file_name(name, &wide)) return false;
+    DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -49,7 +62,11 @@ bool may_replace_file(LPCSTR name) {
 }
 
 bool replace_file(LPCSTR from, LPCSTR to) {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    std::wstring wide_from;
+    std::wstring wide_to;
+    return wide_file_name(from, &wide_from) && wide_file_name(to, &wide_to) &&
+           MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 // The job writes its output in order from the start, so the position is

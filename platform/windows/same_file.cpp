@@ -1,12 +1,19 @@
 #include "platform/same_file.h"
 
+#include <string>
+
+#include "platform/windows/wide_names.h"
+
 bool names_open_file(HFILE file, const char* name) {
     BY_HANDLE_FILE_INFORMATION open_one;
     BY_HANDLE_FILE_INFORMATION named;
     HANDLE handle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
     if (!GetFileInformationByHandle(handle, &open_one)) return false;
-    HANDLE other = CreateFileA(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring wide;
+    if (!wide_file_name(name, &wide)) return false;
+    HANDLE other = CreateFileW(wide.c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (other == INVALID_HANDLE_VALUE) return false;
     BOOL ok = GetFileInformationByHandle(other, &named);
     CloseHandle(other);

@@ -18,6 +18,20 @@ TEST(CommandLineTail, EveryPieceIsANameInOrder) {
     EXPECT_EQ(names_from_tail("a\tb.txt"), Names{"a\tb.txt"});
 }
 
+TEST(CommandLineTail, TheProgramsNameIsLeftOutAndEveryByteOfTheRestKept) {
+    EXPECT_STREQ(tail_of_command_line("q73.exe a.txt"), "a.txt");
+    EXPECT_STREQ(tail_of_command_line("\"C:\\Program Files\\q73.exe\"  \"a b.txt\" c"),
+                 "\"a b.txt\" c");
+    EXPECT_STREQ(tail_of_command_line("\"C:\\q73.exe\"x.txt"), "x.txt");
+    EXPECT_STREQ(tail_of_command_line("q73.exe\t\t\xe5\xa0\xb1\xe5\x91\x8a.txt"),
+                 "\xe5\xa0\xb1\xe5\x91\x8a.txt");
+    EXPECT_STREQ(tail_of_command_line("q73.exe \xd0\xbc \xf0\x9f\x98\x80.txt"),
+                 "\xd0\xbc \xf0\x9f\x98\x80.txt");
+    EXPECT_STREQ(tail_of_command_line("q73.exe"), "");
+    EXPECT_STREQ(tail_of_command_line("\"unclosed q73.exe"), "");
+    EXPECT_STREQ(tail_of_command_line(nullptr), "");
+}
+
 TEST(CommandLineTail, EmptyTailsAndTrailingSpacesAddNoName) {
     EXPECT_EQ(names_from_tail(""), Names{});
     EXPECT_EQ(names_from_tail("     "), Names{});

@@ -8,13 +8,23 @@
 //   driver expansion                    check the expansion result, close it
 //   driver error TEXT STATUS            check an error message box (the status
 //                                       window reading STATUS), press OK
+//   driver progress STATUS SHOT.bmp     while a long job runs: the status window
+//                                       answers, its bar moves on screen, nothing
+//                                       ends the job; a screenshot mid-job; waits
+//                                       for the job's result dialog
+//   driver absent NAME...               none of these files exists (yet)
+//   driver codepage                     this program, built with q73.exe's
+//                                       manifest, runs in the UTF-8 code page
 //
 // Prints one "ok:" or "FAIL:" line per check; exit code 1 when any failed.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/about_text.h"
 #include "app/resource_ids.h"
@@ -146,9 +156,21 @@ std::string size_text(double bytes) {
     return text;
 }
 
+// A UTF-8 name as the wide file calls take it; a full path that is too long
+// for them as it stands gets the extended-length prefix.
+std::wstring wide_name(const char* name) {
+    int length = MultiByteToWideChar(CP_UTF8, 0, name, -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, name, -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    bool full = wide.size() > 2 && wide[1] == L':' && wide[2] == L'\\';
+    return full && wide.size() >= MAX_PATH ? L"\\\\?\\" + wide : wide;
+}
+
 bool file_size(const char* name, double* size) {
-    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(wide_name(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER length;
     BOOL got = GetFileSizeEx(file, &length);
@@ -312,6 +334,280 @@ int run_error(const char* expected, const char* status_text) {
     return failures ? 1 : 0;
 }
 
+// --- a long job --------------------------------------------------------
+
+const UINT kAnswerMs = 1000;  // what "answers at once" means for a read
+const DWORD kLongJobMs = 150000;
+
+// Sends a message that another program's window has to answer, and times
+// the answer.  False when no answer came within kAnswerMs.
+bool timed_send(HWND window, UINT message, WPARAM wparam, LPARAM lparam, DWORD_PTR* result,
+                double* elapsed_ms) {
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    LRESULT sent = SendMessageTimeoutA(window, message, wparam, lparam, SMTO_ABORTIFHUNG,
+                                       kAnswerMs, result);
+    QueryPerformanceCounter(&after);
+    *elapsed_ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                  static_cast<double>(frequency.QuadPart);
+    return sent != 0 && *elapsed_ms < kAnswerMs;
+}
+
+// The screen's pixels in a rectangle, as 0x00RRGGBB rows from the top.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> data;
+    DWORD at(int x, int y) const { return data[static_cast<size_t>(y) * width + x]; }
+};
+
+Pixels read_screen(const RECT& area) {
+    Pixels pixels;
+    pixels.width = area.right - area.left;
+    pixels.height = area.bottom - area.top;
+    if (pixels.width <= 0 || pixels.height <= 0) return pixels;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = pixels.width;
+    info.bmiHeader.biHeight = -pixels.height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, area.left, area.top, SRCCOPY);
+        GdiFlush();
+        const DWORD* first = static_cast<const DWORD*>(bits);
+        pixels.data.assign(first, first + static_cast<size_t>(pixels.width) * pixels.height);
+        for (DWORD& pixel : pixels.data) pixel &= 0xFFFFFF;
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (pixels.data.empty()) pixels.width = pixels.height = 0;
+    return pixels;
+}
+
+// A 24-bit BMP file of the pixels, for the screenshots beside the others.
+bool write_bmp(const char* name, const Pixels& pixels) {
+    int row_bytes = (pixels.width * 3 + 3) & ~3;
+    BITMAPFILEHEADER file_header = {};
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = pixels.width;
+    header.biHeight = pixels.height;  // bottom-up, the form every reader takes
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    header.biSizeImage = static_cast<DWORD>(row_bytes) * pixels.height;
+    file_header.bfType = 0x4D42;
+    file_header.bfOffBits = sizeof file_header + sizeof header;
+    file_header.bfSize = file_header.bfOffBits + header.biSizeImage;
+    FILE* file = std::fopen(name, "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(&file_header, sizeof file_header, 1, file) == 1 &&
+              std::fwrite(&header, sizeof header, 1, file) == 1;
+    std::vector<unsigned char> row(static_cast<size_t>(row_bytes), 0);
+    for (int y = pixels.height - 1; ok && y >= 0; --y) {
+        for (int x = 0; x < pixels.width; ++x) {
+            DWORD pixel = pixels.at(x, y);
+            row[3 * x] = static_cast<unsigned char>(pixel);
+            row[3 * x + 1] = static_cast<unsigned char>(pixel >> 8);
+            row[3 * x + 2] = static_cast<unsigned char>(pixel >> 16);
+        }
+        ok = std::fwrite(row.data(), row.size(), 1, file) == 1;
+    }
+    return std::fclose(file) == 0 && ok;
+}
+
+DWORD rgb_of(COLORREF colour) {
+    return (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+}
+
+// The filled part of the bar as drawn: the columns of its middle row, inside
+// the border, that show the fill colour.
+int filled_columns(const Pixels& bar, DWORD fill) {
+    if (bar.height < 3) return 0;
+    int columns = 0;
+    for (int x = 0; x < bar.width; ++x) columns += bar.at(x, bar.height / 2) == fill;
+    return columns;
+}
+
+std::string colour_text(DWORD colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "#%06lX", static_cast<unsigned long>(colour));
+    return text;
+}
+
+// One look at the running job.
+struct Sample {
+    bool answered;       // the status text and the bar's position came in time
+    double text_ms;      // how long the status text took
+    std::string text;
+    DWORD_PTR position;  // read before and after the screen
+    DWORD_PTR position_after;
+    int filled;          // columns of the bar drawn in the fill colour
+};
+
+Sample take_sample(HWND text_control, HWND bar, DWORD fill) {
+    Sample sample = {};
+    char text[256] = {};
+    double ms = 0;
+    DWORD_PTR length = 0;
+    sample.answered = timed_send(text_control, WM_GETTEXT, sizeof text,
+                                 reinterpret_cast<LPARAM>(text), &length, &sample.text_ms);
+    sample.text = text;
+    sample.answered &= timed_send(bar, PBM_GETPOS, 0, 0, &sample.position, &ms);
+    RECT area;
+    GetWindowRect(bar, &area);
+    sample.filled = filled_columns(read_screen(area), fill);
+    sample.answered &= timed_send(bar, PBM_GETPOS, 0, 0, &sample.position_after, &ms);
+    return sample;
+}
+
+bool job_over() { return find_dialog(kCompressionCaption) || find_dialog(kExpansionCaption); }
+
+int run_progress(const char* expected, const char* shot_name) {
+    DWORD start = GetTickCount();
+    HWND status = nullptr;
+    while (!status && GetTickCount() - start < kTimeoutMs) {
+        status = find_empty_caption(false);
+        if (!status) Sleep(20);
+    }
+    check(status != nullptr, "the status window appears");
+    if (!status) return 1;
+    HWND text_control = GetDlgItem(status, IDC_STATUS_TEXT);
+    HWND bar = GetDlgItem(status, IDC_PROGRESS);
+    char name[64] = {};
+    if (bar) GetClassNameA(bar, name, sizeof name);
+    check(bar != nullptr && _stricmp(name, PROGRESS_CLASSA) == 0,
+          std::string("the status window holds a progress bar (") + name + ")");
+    if (!bar || !text_control) return 1;
+    RECT window_area, text_area, bar_area;
+    GetWindowRect(status, &window_area);
+    GetWindowRect(text_control, &text_area);
+    GetWindowRect(bar, &bar_area);
+    check(bar_area.top >= text_area.bottom && bar_area.bottom <= window_area.bottom &&
+              bar_area.left >= window_area.left && bar_area.right <= window_area.right,
+          "the bar lies under the status text, inside the window");
+
+    DWORD_PTR low = 0, high = 0;
+    double ms = 0;
+    bool range_read = timed_send(bar, PBM_GETRANGE, TRUE, 0, &low, &ms) &&
+                      timed_send(bar, PBM_GETRANGE, FALSE, 0, &high, &ms);
+    check(range_read && high > low, "the bar's range is read: " + std::to_string(low) + " to " +
+                                        std::to_string(high));
+
+    // The bar's fill colour: the system's highlight colour unless a visual
+    // style draws it.  What it really is shows on screen once it has moved.
+    DWORD fill = rgb_of(GetSysColor(COLOR_HIGHLIGHT));
+    Sample sample = {};
+    while (GetTickCount() - start < kTimeoutMs && !job_over()) {
+        sample = take_sample(text_control, bar, fill);
+        if (sample.answered && sample.position > low && sample.text == expected) break;
+        Sleep(20);
+    }
+    check(sample.position > low && sample.text == expected,
+          "the job starts: the status reads " + quoted(sample.text) + ", the bar at " +
+              std::to_string(sample.position));
+
+    std::vector<Sample> samples;
+    const int kSamples = 8;
+    DWORD_PTR before_attempts = 0;
+    bool attempts_made = false;
+    while (static_cast<int>(samples.size()) < kSamples && !job_over()) {
+        Sleep(250);
+        sample = take_sample(text_control, bar, fill);
+        if (sample.position >= high) break;  // the codec is done: no longer mid-job
+        samples.push_back(sample);
+        if (samples.size() == 7) {
+            RECT screen_area = {0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                GetSystemMetrics(SM_CYSCREEN)};
+            check(write_bmp(shot_name, read_screen(screen_area)),
+                  std::string("a screenshot mid-job is written to ") + shot_name);
+        }
+        if (samples.size() == 4) {
+            // Every way of ending or restarting a job, tried while one runs.
+            before_attempts = sample.position_after;
+            PostMessageA(status, WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(status, WM_KEYUP, VK_ESCAPE, 0);
+            DWORD_PTR result = 0;
+            attempts_made = timed_send(status, WM_CLOSE, 0, 0, &result, &ms) &&
+                            timed_send(status, WM_COMMAND, IDCANCEL, 0, &result, &ms) &&
+                            timed_send(status, WM_COMMAND, IDM_COMPRESS, 0, &result, &ms) &&
+                            timed_send(status, WM_COMMAND, IDM_EXPAND, 0, &result, &ms);
+        }
+    }
+    check(samples.size() == kSamples,
+          "the job is still running after " + std::to_string(samples.size()) + " looks");
+    if (samples.empty()) return 1;
+
+    double slowest = 0;
+    bool all_answered = true, all_read = true, inside = true, rising = true;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const Sample& s = samples[i];
+        all_answered &= s.answered;
+        all_read &= s.text == expected;
+        if (s.text_ms > slowest) slowest = s.text_ms;
+        inside &= s.position > low && s.position_after < high;
+        if (i > 0) rising &= s.position >= samples[i - 1].position_after;
+        std::printf("  look %zu: %.1f ms for %s, bar at %.1f%%, %d columns filled\n", i + 1,
+                    s.text_ms, quoted(s.text).c_str(),
+                    100.0 * static_cast<double>(s.position - low) / static_cast<double>(high - low),
+                    s.filled);
+    }
+    char slowest_text[32];
+    std::snprintf(slowest_text, sizeof slowest_text, "%.1f ms", slowest);
+    check(all_answered, std::string("every read of the status window is answered within a "
+                                    "second (slowest ") + slowest_text + ")");
+    check(all_read, std::string("the status text reads ") + quoted(expected) + " throughout");
+    check(inside, "the bar's position stays strictly between its ends");
+    check(rising && samples.back().position > samples.front().position,
+          "the bar's position rises");
+
+    const Sample& first = samples.front();
+    const Sample& last = samples.back();
+    int inner = (bar_area.right - bar_area.left);
+    double drawn = static_cast<double>(last.filled) / inner;
+    double told = static_cast<double>(last.position - low) / static_cast<double>(high - low);
+    double told_after = static_cast<double>(last.position_after - low) /
+                        static_cast<double>(high - low);
+    check(first.filled > 0 && last.filled > first.filled,
+          "the filled part grows on screen, in " + colour_text(fill) + ": " +
+              std::to_string(first.filled) + " to " + std::to_string(last.filled) +
+              " columns of " + std::to_string(inner));
+    check(drawn > told - 0.15 && drawn < told_after + 0.15,
+          "the filled part on screen matches the bar's position");
+    check(attempts_made && IsWindowVisible(status) && last.position > before_attempts,
+          "Escape, WM_CLOSE, the cancel command and a second job command leave the job "
+          "running");
+    // The rest of a big job takes a while on a busy machine.
+    DWORD waited = GetTickCount();
+    while (!job_over() && GetTickCount() - waited < kLongJobMs) Sleep(100);
+    check(job_over(), "the job runs to its end and shows its result dialog");
+    return failures ? 1 : 0;
+}
+
+int run_absent(int count, char** names) {
+    for (int i = 0; i < count; ++i) {
+        double size = 0;
+        check(!file_size(names[i], &size), std::string("there is no file ") + names[i] + " yet");
+    }
+    return failures ? 1 : 0;
+}
+
+int run_codepage() {
+    check(GetACP() == CP_UTF8, "with q73.exe's manifest the code page is " +
+                                   std::to_string(GetACP()) + ", expected 65001 (UTF-8)");
+    return failures ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -321,8 +617,12 @@ int main(int argc, char** argv) {
     if (command == "compression" && argc == 4) return run_compression(argv[2], argv[3]);
     if (command == "expansion" && argc == 2) return run_expansion();
     if (command == "error" && argc == 4) return run_error(argv[2], argv[3]);
+    if (command == "progress" && argc == 4) return run_progress(argv[2], argv[3]);
+    if (command == "absent" && argc >= 3) return run_absent(argc - 2, argv + 2);
+    if (command == "codepage" && argc == 2) return run_codepage();
     std::fprintf(stderr,
                  "usage: driver wait CAPTION | about | compression ORIGINAL PACKED |"
-                 " expansion | error TEXT STATUS\n");
+                 " expansion | error TEXT STATUS | progress STATUS SHOT.bmp |"
+                 " absent NAME... | codepage\n");
     return 2;
 }

@@ -51,8 +51,11 @@ cmake -S "$ROOT" -B "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.c
 cmake --build "$BUILD/win" -j2 >"$BUILD/win-build.log" 2>&1 ||
     die "building q73.exe (see $BUILD/win-build.log)"
 EXE=$BUILD/win/app/q73.exe
+x86_64-w64-mingw32-windres -I"$ROOT" "$ROOT/tests/windows/driver.rc" -O coff \
+    -o "$BUILD/driver-res.o" || die "building the driver's resources"
 x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -static -I"$ROOT" \
-    "$ROOT/tests/windows/driver.cpp" -o "$BUILD/driver.exe" || die "building the driver"
+    "$ROOT/tests/windows/driver.cpp" "$BUILD/driver-res.o" -lgdi32 -o "$BUILD/driver.exe" ||
+    die "building the driver"
 if [ -z "$LINUX_Q73" ]; then
     cmake -S "$ROOT" -B "$BUILD/linux" -DQ73_BUILD_TESTS=OFF >"$BUILD/linux-build.log" 2>&1 &&
         cmake --build "$BUILD/linux" -j2 --target q73 >>"$BUILD/linux-build.log" 2>&1 ||
@@ -63,6 +66,9 @@ fi
 
 # --- display and Wine prefix -------------------------------------------------
 export WINEPREFIX=$BUILD/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine maps Unix names to Windows names through the locale's character set:
+# with UTF-8 every name in any script comes across.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
 XVFB_PID=""
 cleanup() {
     wineserver -k 2>/dev/null
@@ -105,7 +111,11 @@ cd "$WORK/win" || die "no work folder"
 
 # Starts q73.exe with the given arguments in the background.
 Q73_PID=""
-start_q73() { timeout 60 wine "$WORK/win/q73.exe" "$@" >/dev/null 2>&1 & Q73_PID=$!; sleep 0.3; }
+# A long job gets more time (Q73_TIMEOUT seconds).
+start_q73() {
+    timeout "${Q73_TIMEOUT:-60}" wine "$WORK/win/q73.exe" "$@" >/dev/null 2>&1 & Q73_PID=$!
+    sleep 0.3
+}
 # Waits for q73.exe after the driver has ended with status $1 (a failed
 # driver may leave a dialog up, so the prefix's programs are ended then).
 # True when both the driver and q73.exe ended with 0.
@@ -118,7 +128,7 @@ finish_q73() {
     [ "$code" -eq 0 ] || exit_codes_ok=0
     [ "$driver_status" -eq 0 ] && [ "$code" -eq 0 ]
 }
-drive() { timeout 60 wine "$BUILD/driver.exe" "$@" 2>&1 | tr -d '\r' | sed 's/^/  /'; return "${PIPESTATUS[0]}"; }
+drive() { timeout "${Q73_TIMEOUT:-60}" wine "$BUILD/driver.exe" "$@" 2>&1 | tr -d '\r' | sed 's/^/  /'; return "${PIPESTATUS[0]}"; }
 # Screenshot of the whole screen, and one cut down to the windows on it.
 shot() {
     sleep 0.5
@@ -175,6 +185,100 @@ drive expansion; finish_q73 $? || ok=0
 cmp "two words.pdf" "$CORPUS/paper-100k.pdf" || ok=0
 if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
 
+case_name="names in Chinese, in Cyrillic with spaces and with an emoji are compressed and expanded back exactly"
+ok=1
+drive codepage || ok=0
+names=("報告.txt" "мой годовой отчёт.txt" "отпуск 😀 фото.txt")
+sources=(alice29.txt asyoulik.txt lcet10.txt)
+for i in 0 1 2; do cp "$CORPUS/${sources[$i]}" "${names[$i]}"; done
+start_q73 "${names[@]}"
+status=0
+for i in 0 1 2; do
+    drive compression "${names[$i]}" "${names[$i]%.txt}.Q73" || status=1
+done
+finish_q73 $status || ok=0
+for i in 0 1 2; do
+    linux_compress "${sources[$i]}" "${names[$i]}"
+    cmp "${names[$i]%.txt}.Q73" "$WORK/linux/${names[$i]%.txt}.Q73" || ok=0
+    rm -f "${names[$i]}"
+done
+start_q73 "${names[@]/%.txt/.Q73}"
+status=0
+for i in 0 1 2; do drive expansion || status=1; done
+finish_q73 $status || ok=0
+for i in 0 1 2; do cmp "${names[$i]}" "$CORPUS/${sources[$i]}" || ok=0; done
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="a file whose full path is near the 1023-character limit is compressed (by its full path) and expanded (by a relative name)"
+# Far beyond the old 260 characters, and just inside what a job takes.
+folder=deep
+while [ $(( ${#WORK} + ${#folder} )) -lt 940 ]; do
+    folder="$folder/a folder deep in the documents of a user"
+done
+mkdir -p "$folder" && cp "$CORPUS/paper-100k.pdf" "$folder/annual report.pdf"
+# (winepath stops at 260 characters; the Windows form of a Unix path is Z:
+# and the path with backslashes)
+full="Z:$(echo "$WORK/win/$folder/annual report.pdf" | tr / '\\')"
+echo "  full path: ${#full} characters"
+ok=1
+[ ${#full} -gt 960 ] && [ ${#full} -le 1023 ] || ok=0
+start_q73 "$full"
+drive compression "$full" "${full%.pdf}.Q73"; finish_q73 $? || ok=0
+linux_compress paper-100k.pdf "annual report.pdf"
+cmp "$folder/annual report.Q73" "$WORK/linux/annual report.Q73" || ok=0
+rm -f "$folder/annual report.pdf"
+start_q73 "$(echo "$folder" | tr / '\\')\\annual report.Q73"
+drive expansion; finish_q73 $? || ok=0
+cmp "$folder/annual report.pdf" "$CORPUS/paper-100k.pdf" || ok=0
+rm -rf deep
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="three files dropped at once (one with a space, one a .Q73) run three jobs in order, each with its result dialog"
+mkdir -p drop && cd drop || die "no drop folder"
+cp "$CORPUS/kppkn.gtb" "sales figures.gtb"
+cp "$CORPUS/fireworks.jpeg" "photo.jpeg"
+linux_compress geo.protodata "records.pro" && mv "$WORK/linux/records.Q73" .
+start_q73 "$(winepath -w "$WORK/win/drop/sales figures.gtb")" records.Q73 photo.jpeg
+status=0
+drive wait "Compression Completed ..." >/dev/null || status=1
+drive absent records.pro photo.jpeg.Q73 || status=1
+drive compression "sales figures.gtb" "sales figures.Q73" || status=1
+drive wait "Expansion Completed ..." >/dev/null || status=1
+drive absent photo.jpeg.Q73 || status=1
+drive expansion || status=1
+drive compression photo.jpeg photo.jpeg.Q73 || status=1
+ok=1
+finish_q73 $status || ok=0
+cmp records.pro "$CORPUS/geo.protodata" || ok=0
+linux_compress kppkn.gtb "sales figures.gtb"
+cmp "sales figures.Q73" "$WORK/linux/sales figures.Q73" || ok=0
+linux_compress fireworks.jpeg photo.jpeg
+cmp photo.jpeg.Q73 "$WORK/linux/photo.jpeg.Q73" || ok=0
+cd ..
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
+case_name="during a long job the status window answers, its bar moves on screen, and nothing ends the job"
+mkdir -p big && cd big || die "no big folder"
+for _ in $(seq 180); do cat "$CORPUS"/*; done >big.bin
+echo "  big.bin: $(stat -c %s big.bin) bytes"
+ok=1
+[ "$(stat -c %s big.bin)" -ge 500000000 ] || ok=0
+export Q73_TIMEOUT=200
+start_q73 big.bin
+drive progress "Compressing..." "$(winepath -w "$SHOTS/status.bmp")"; status=$?
+drive compression big.bin big.Q73 || status=1
+finish_q73 $status || ok=0
+convert "$SHOTS/status.bmp" -trim +repage -bordercolor black -border 6 "$SHOTS/status.png" || ok=0
+mv big.bin big.original
+start_q73 big.Q73
+drive progress "Expanding..." "$(winepath -w "$SHOTS/status-expanding.bmp")"; status=$?
+drive expansion || status=1
+finish_q73 $status || ok=0
+cmp big.bin big.original || ok=0
+cd .. && rm -rf big
+unset Q73_TIMEOUT
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
+
 case_name="q73.exe imports system DLLs only"
 dlls=$(x86_64-w64-mingw32-objdump -p "$EXE" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
 echo "  imports: $dlls"
@@ -184,7 +288,7 @@ else fail "$case_name"; fi
 case_name="q73.exe ends with exit code 0 in every case"
 if [ "$exit_codes_ok" = 1 ]; then pass "$case_name"; else fail "$case_name"; fi
 
-for name in about compression expansion; do
+for name in about compression expansion status; do
     [ -s "$SHOTS/$name.png" ] || fail "no screenshot $name.png was taken"
 done
 echo "screenshots in $SHOTS"
