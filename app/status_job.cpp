@@ -2,8 +2,8 @@
 
 #include "app/resource_ids.h"
 #include "app/result_text.h"
-#include "codec/block_decoder.h"
-#include "codec/block_encoder.h"
+#include "codec/dec/block_decoder.h"
+#include "codec/enc/block_encoder.h"
 #include "codec/progress.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"

@@ -10,38 +10,13 @@
 // the bit length of m and h = 2^(B-1).  Bits 0 to B-2 of v are always
 // written; bit B-1 only when (v mod h) <= m - h.  So a code is the value's
 // low B-1 or B bits, least significant first, and both sides move all of
-// them at once.  The writer gathers codes in an accumulator (LevelWriter,
-// in level_writer.h).  The reader turns a record's bytes around once when it
-// is opened, so that the first bit of each byte in stream order is its bit
-// 0; from then on a code is simply the low bits of the reader's bit buffer.
-//
-// Reading is guarded: an input stream never yields bits from beyond its
-// length.  Buffers carry kInputPadding zero bytes behind the data and the
-// reader's loads never start past the data, so bits past the end read as 0;
-// a reader that took any of them is overrun, which the decoder checks once
-// per block.
+// them at once: the writer through a LevelWriter, the reader as the low
+// bits of an InputStream's bit buffer (bit_stream.h).
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
-#include "codec/level_writer.h"
-#include "codec/working_state.h"
-
-constexpr int32_t kInputPadding = 8;
-
-// `bits` holds the upcoming bits, the next one in bit 0, and `avail` of them
-// are valid.  Each read first tops the buffer up to at least 56 valid bits
-// with one unaligned 8-byte load at `next`, the first byte not yet loaded
-// whole; the bits above `avail` that such a load also brings are loaded again
-// onto themselves by the next one.
-struct InputStream {
-    const uint8_t* data;  // turned bytes; kInputPadding zero bytes follow them
-    int32_t length;       // data bytes
-    int32_t next;
-    uint64_t bits;
-    int avail;
-};
+#include "codec/bit_stream.h"
 
 /**** Codes of small bounds ****/
 
@@ -75,6 +50,17 @@ extern const CodeShape kCodeShapes[kShapedBounds + 1];
 
 /**** Writing ****/
 
+// Appends the bounded code of v under m (0 <= v <= m).  A bound of 0 comes
+// out as a code of no bits without a test of its own: its bit length is
+// taken as 1, and the long-code test 0 <= m - h fails.
+inline void write_bounded(LevelWriter& w, int32_t v, int32_t m) {
+    int top = __builtin_clz(static_cast<uint32_t>(m) | 1u) ^ 31;  // bit length - 1
+    int32_t h = 1 << top;
+    int32_t short_bits = v & (h - 1);
+    int long_code = short_bits <= m - h;
+    write_bits(w, static_cast<uint32_t>(long_code ? v : short_bits), top + long_code);
+}
+
 // The caller guarantees v <= m.  Nothing is written when m < 1.
 inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
     if (m < 1) return;
@@ -84,30 +70,6 @@ inline void put_bounded(LevelStream* stream, int32_t v, int32_t m) {
 }
 
 /**** Reading ****/
-
-// Opens a reader on `length` bytes of a stream as the writer left them,
-// turning them around in place.  kInputPadding zero bytes must follow them.
-inline InputStream open_input(uint8_t* data, int32_t length) {
-    turn_bytes(data, length);
-    return InputStream{data, length, 0, 0, 0};
-}
-
-inline void top_up(InputStream* stream) {
-    int32_t at = stream->next < stream->length ? stream->next : stream->length;
-    uint64_t word;
-    std::memcpy(&word, stream->data + at, 8);  // little-endian targets only
-    stream->bits |= word << stream->avail;
-    stream->next += (63 - stream->avail) >> 3;
-    stream->avail |= 56;
-}
-
-inline int read_bit(InputStream* stream) {
-    top_up(stream);
-    int bit = static_cast<int>(stream->bits & 1);
-    stream->bits >>= 1;
-    stream->avail -= 1;
-    return bit;
-}
 
 // Takes the code under m, 0 <= m <= 2^19, from bits topped up before: a
 // bound of 0 gives a code of no bits, as in write_bounded.
@@ -127,13 +89,4 @@ inline uint32_t take_bounded(InputStream* stream, uint32_t m) {
 inline int32_t get_bounded(InputStream* stream, int32_t m) {
     top_up(stream);
     return static_cast<int32_t>(take_bounded(stream, m > 0 ? static_cast<uint32_t>(m) : 0u));
-}
-
-inline int64_t bits_read(const InputStream* stream) {
-    return 8 * static_cast<int64_t>(stream->next) - stream->avail;
-}
-
-// True when the reader took bits that the record does not hold.
-inline bool overran(const InputStream* stream) {
-    return bits_read(stream) > 8 * static_cast<int64_t>(stream->length);
 }

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "codec/bounded_code.h"
+#include "codec/bit_stream.h"
 #include "codec/codec_status.h"
 
 // A record holds at most one stream buffer's worth of bytes.

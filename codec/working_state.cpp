@@ -22,18 +22,6 @@ void reset_pending_lists() {
     std::memset(pending_lists, 0, sizeof pending_lists);
 }
 
-// Only the bytes that bits reached can be non-zero, so only those are
-// cleared; the rest of the buffer is zero already (static storage starts
-// zeroed and every reset restores it).  A stream that was never reset has
-// no position yet and has never been written.
-void reset_level_stream(LevelStream* stream) {
-    if (stream->position != nullptr) {
-        std::memset(stream->buffer, 0, static_cast<size_t>(used_length(stream)));
-    }
-    stream->mask = kFreshMask;
-    stream->position = stream->buffer;
-}
-
 void reset_level_streams() {
     for (LevelStream& stream : level_streams) reset_level_stream(&stream);
 }

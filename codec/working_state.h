@@ -16,12 +16,12 @@
 
 #include <cstdint>
 
+#include "codec/bit_stream.h"
+
 constexpr int32_t kBlockSize = 524288;   // 2^19 bytes
 constexpr int kLevels = 21;              // levels 0..20, streams 0..20
 constexpr int kRootStream = 20;
 constexpr int kPoolSize = 58255;
-constexpr int kStreamCapacity = 65536;   // bytes per LevelStream
-constexpr uint8_t kFreshMask = 128;
 
 struct RunNode {
     uint16_t symbol;
@@ -33,12 +33,6 @@ struct NodePool {
     RunNode nodes[kPoolSize];
     RunNode* free_head;
     RunNode* free_tail;
-};
-
-struct LevelStream {
-    uint8_t mask;
-    uint8_t buffer[kStreamCapacity];
-    uint8_t* position;
 };
 
 extern NodePool node_pool;
@@ -53,7 +47,6 @@ void reset_node_pool();
 // side that never holds more than a part of the pool.
 void thread_node_pool(int count);
 void reset_pending_lists();
-void reset_level_stream(LevelStream* stream);
 void reset_level_streams();
 
 inline RunNode* take_node() {
@@ -65,19 +58,4 @@ inline RunNode* take_node() {
 inline void give_back_node(RunNode* node) {
     node_pool.free_tail->next = node;
     node_pool.free_tail = node;
-}
-
-inline void put_bit(LevelStream* stream, int bit) {
-    if (bit) *stream->position |= stream->mask;
-    stream->mask >>= 1;
-    if (stream->mask == 0) {
-        stream->mask = kFreshMask;
-        ++stream->position;
-    }
-}
-
-// Bytes the stream's bits touch; a partly written last byte counts whole.
-inline int32_t used_length(const LevelStream* stream) {
-    return static_cast<int32_t>(stream->position - stream->buffer) +
-           (stream->mask != kFreshMask ? 1 : 0);
 }

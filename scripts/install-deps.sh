@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # Usage: install-deps.sh [build|all]   (default all)
-# build: compiler, CMake, GoogleTest and the manual page tools only; all: also the cross compiler,
-# Wine, Xvfb, fonts and ImageMagick for the Windows tests and clang's
-# fuzzing runtime.  Exits non-zero when something cannot be installed.
+# build: compiler, CMake, GoogleTest, Python (for the include check) and the
+# manual page tools only; all: also the cross compiler, Wine, Xvfb, fonts
+# and ImageMagick for the Windows tests and clang's fuzzing runtime.  Exits
+# non-zero when something cannot be installed.
 set -euo pipefail
 what=${1:-all}
 
@@ -14,6 +15,7 @@ want() { need+=("$@"); }
 have_cmd cmake || want cmake
 have_cmd g++ || want g++
 have_cmd make || want make
+have_cmd python3 || want python3
 [ -f /usr/include/gtest/gtest.h ] || want libgtest-dev
 # The Linux program's tests render its manual page and run it on a terminal.
 have_cmd man || want man-db

@@ -200,27 +200,4 @@ TEST(BoundedCode, AReaderNeverTakesBitsBeyondItsData) {
     EXPECT_TRUE(overran(&empty));
 }
 
-// Records of every length up to a few vectors: the first bit of each byte in
-// stream order is its most significant one, whichever word or vector it
-// falls in, past the data there are only zero bits, however far the last
-// word reaches, and nothing beyond the padding is touched.
-TEST(BoundedCode, RecordsOfEveryLengthReadInStreamOrder) {
-    for (int32_t length = 0; length <= 100; ++length) {
-        std::vector<uint8_t> data(static_cast<size_t>(length) + kInputPadding + 1, 0);
-        for (int32_t k = 0; k < length; ++k) data[k] = static_cast<uint8_t>(37 * k + 11 * length + 5);
-        data.back() = 0x35;
-        std::vector<uint8_t> original = data;
-        InputStream in = open_input(data.data(), length);
-        EXPECT_EQ(data.back(), 0x35) << length;
-        for (int32_t k = 0; k < length; ++k) {
-            for (int bit = 7; bit >= 0; --bit) {
-                ASSERT_EQ(read_bit(&in), (original[k] >> bit) & 1) << length << " " << k << " " << bit;
-            }
-        }
-        EXPECT_FALSE(overran(&in)) << length;
-        for (int k = 0; k < 8 * kInputPadding; ++k) ASSERT_EQ(read_bit(&in), 0) << length;
-        EXPECT_TRUE(overran(&in)) << length;
-    }
-}
-
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "codec/bounded_code.h"
 #include "codec/stream_records.h"
 #include "tests/support/codec_runs.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "codec/working_state.h"
+#include "codec/bit_stream.h"
 
 inline int bits_in(const LevelStream* stream) {
     int partial = 0;

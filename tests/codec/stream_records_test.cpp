@@ -5,8 +5,8 @@
 
 #include <cstring>
 
+#include "codec/bit_stream.h"
 #include "codec/job_files.h"
-#include "codec/level_writer.h"
 #include "codec/stream_records.h"
 #include "tests/support/temp_files.h"
 

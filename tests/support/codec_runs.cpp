@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/block_decoder.h"
-#include "codec/block_encoder.h"
+#include "codec/dec/block_decoder.h"
+#include "codec/enc/block_encoder.h"
 #include "codec/job_files.h"
 #include "codec/working_state.h"
 

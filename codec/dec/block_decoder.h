@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-#include "codec/bounded_code.h"
+#include "codec/bit_stream.h"
 #include "codec/codec_status.h"
 
 // Produces `size` bytes (even, not negative) from the blocks of input_file

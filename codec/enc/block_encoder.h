@@ -19,16 +19,6 @@
 // blocks to output_file.  chunk_buffer is block_buffer.
 CodecStatus compress_blocks(uint8_t* chunk_buffer);
 
-// Merges the two lists of level L into slot `side` of level L + 1, writing
-// split values into LevelStream L.
-void merge_level(int level, int side);
-
-// Takes the leaf list of the pair x, y from the node pool: one node of
-// count 2 when the bytes are equal, else the smaller and the larger byte
-// with count 1 each.  Writes nothing.
-struct RunNode;
-RunNode* leaf_list(unsigned x, unsigned y);
-
 // Writes the block's byte count and its whole run list into the root stream.
 void write_root_list(int32_t n);
 

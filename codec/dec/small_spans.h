@@ -11,33 +11,8 @@
 
 #include <cstdint>
 
-#include "codec/bounded_code.h"
-
-constexpr int kSmallDepth = 7;  // spans of 4096 bytes
-constexpr int kSmallRuns = 256;
-
-// Runs are copied eight at a time, so the arrays have room for seven more.
-// The count behind the last run is kEndCount, above any count of a run.
-struct SmallList {
-    int runs;
-    uint8_t symbol[kSmallRuns + 8];
-    uint16_t count[kSmallRuns + 8];
-};
-
-constexpr uint16_t kEndCount = 0xFFFF;
-
-inline void mark_end(SmallList& list) { list.count[list.runs] = kEndCount; }
-
-// The depth at which a list of t bytes (t >= 2) describes its span whole:
-// the top depth of a block of t bytes.
-inline int top_depth_of(int32_t t) { return 19 - (32 - __builtin_clz(static_cast<uint32_t>(t - 1))); }
-
-// The depth at which spans are t bytes long, t a power of two.
-constexpr int top_depth_of_power(int32_t t) {
-    int depth = 19;
-    while ((int32_t{1} << (19 - depth)) < t) --depth;
-    return depth;
-}
+#include "codec/bit_stream.h"
+#include "codec/dec/small_list.h"
 
 // Writes the `total` bytes that `list` describes at `depth` (at least
 // kSmallDepth, and top_depth_of(total)) to out, reading split values from

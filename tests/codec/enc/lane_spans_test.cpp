@@ -1,5 +1,4 @@
-// The lane kernel on its own: the lists it leaves, which lanes it codes,
-// and the writer that takes its bits.
+// The lane kernel on its own: the lists it leaves and which lanes it codes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/lane_spans.h"
-#include "codec/level_writer.h"
+#include "codec/bit_stream.h"
+#include "codec/enc/lane_spans.h"
 #include "codec/working_state.h"
 #include "tests/codec/stream_bits.h"
 #include "tests/support/codec_runs.h"
@@ -94,34 +93,6 @@ TEST(LaneSpans, OnlyTheCountedLanesAreCoded) {
         }
         for (int lane = 0; lane < lanes; ++lane) EXPECT_EQ(some.lists[lane].runs, all.lists[lane].runs) << lane;
     }
-}
-
-// Codes of every length from every bit offset, gathered by a writer and
-// turned around when it closes, against the same bits put one at a time.
-TEST(LevelWriters, ClosedWritersHoldTheBitsPutOneByOne) {
-    Bytes noise = random_bytes(4096, 7u);
-    for (int offset = 0; offset < 8; ++offset) {
-        for (int codes : {0, 1, 3, 8, 31, 200}) {
-            LevelStream* fast = &level_streams[0];
-            LevelStream* slow = &level_streams[1];
-            reset_level_streams();
-            for (int k = 0; k < offset; ++k) {
-                put_bit(fast, k & 1);
-                put_bit(slow, k & 1);
-            }
-            LevelWriter writer = open_writer(fast);
-            for (int c = 0; c < codes; ++c) {
-                int length = noise[2 * c] % 26;
-                uint32_t value = (noise[2 * c + 1] * 2654435761u) & ((1u << length) - 1);
-                write_bits(writer, value, length);
-                for (int b = 0; b < length; ++b) put_bit(slow, (value >> b) & 1);
-            }
-            close_writer(fast, writer);
-            ASSERT_EQ(bit_string(fast), bit_string(slow)) << offset << " " << codes;
-            ASSERT_EQ(fast->mask, slow->mask);
-        }
-    }
-    reset_level_streams();
 }
 
 }  // namespace

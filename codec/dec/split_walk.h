@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codec/bit_stream.h"
 #include "codec/bounded_code.h"
+#include "codec/dec/small_list.h"
 #include "codec/pick.h"
-#include "codec/small_spans.h"
+#include "codec/working_state.h"
 
 /**** Splitting ****/
 

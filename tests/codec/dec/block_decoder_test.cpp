@@ -2,8 +2,8 @@
 // and records that do not hold what the decoding takes are refused.
 #include <gtest/gtest.h>
 
-#include "codec/block_decoder.h"
-#include "codec/short_lists.h"
+#include "codec/dec/block_decoder.h"
+#include "codec/dec/short_lists.h"
 #include "codec/working_state.h"
 #include "tests/support/codec_runs.h"
 

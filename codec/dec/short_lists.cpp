@@ -1,11 +1,14 @@
-#include "codec/short_lists.h"
+#include "codec/dec/short_lists.h"
 
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
+#include "codec/bit_stream.h"
+#include "codec/bounded_code.h"
+#include "codec/dec/small_list.h"
+#include "codec/dec/split_walk.h"
 #include "codec/pick.h"
-#include "codec/split_walk.h"
 
 /**** Lists of two and four bytes ****/
 

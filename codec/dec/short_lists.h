@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "codec/bounded_code.h"
-#include "codec/small_spans.h"
+#include "codec/bit_stream.h"
+#include "codec/dec/small_list.h"
 
 // Streams 17 to 19 are read only by the lists of eight bytes and less, in
 // the order of their spans.  So 8-byte lists can wait in a queue and be

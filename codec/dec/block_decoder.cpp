@@ -1,11 +1,14 @@
-#include "codec/block_decoder.h"
+#include "codec/dec/block_decoder.h"
 
 #include <cstring>
 
+#include "codec/bit_stream.h"
+#include "codec/bounded_code.h"
+#include "codec/dec/small_list.h"
+#include "codec/dec/small_spans.h"
 #include "codec/job_files.h"
 #include "codec/pick.h"
 #include "codec/progress.h"
-#include "codec/small_spans.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/block_encoder.h"
+#include "codec/enc/block_encoder.h"
+#include "codec/enc/list_merge.h"
 #include "codec/working_state.h"
 #include "tests/codec/stream_bits.h"
 #include "tests/support/codec_runs.h"

@@ -1,6 +1,6 @@
-#include "codec/pair_quads.h"
+#include "codec/enc/pair_quads.h"
 
-#include "codec/block_encoder.h"
+#include "codec/enc/list_merge.h"
 #include "codec/working_state.h"
 
 namespace {

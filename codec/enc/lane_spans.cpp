@@ -1,4 +1,4 @@
-#include "codec/lane_spans.h"
+#include "codec/enc/lane_spans.h"
 
 #include <cstring>
 

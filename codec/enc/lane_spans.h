@@ -12,8 +12,8 @@
 
 #include <cstdint>
 
-#include "codec/array_list.h"
-#include "codec/level_writer.h"
+#include "codec/bit_stream.h"
+#include "codec/enc/array_list.h"
 
 constexpr int kLaneLevel = 8;
 constexpr int kLaneSpan = 1 << kLaneLevel;

@@ -1,9 +1,11 @@
-#include "codec/small_spans.h"
+#include "codec/dec/small_spans.h"
 
 #include <cstring>
 
-#include "codec/short_lists.h"
-#include "codec/split_walk.h"
+#include "codec/dec/short_lists.h"
+#include "codec/dec/small_list.h"
+#include "codec/dec/split_walk.h"
+#include "codec/working_state.h"
 
 /**** Spans ****/
 

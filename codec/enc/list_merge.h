@@ -1,0 +1,23 @@
+// The merge of two run lists from the node pool, and the leaf lists of pairs.
+//
+// A carry of the encoder's counter merges the two lists of a level into one
+// list of the level above.  A merge writes, symbol by symbol, how many of
+// the symbol's occurrences lie in the earlier span, under a bound that the
+// decoder can compute from what it already knows.
+#pragma once
+
+#include "codec/bit_stream.h"
+
+struct RunNode;
+
+// Merges the two lists of level L into slot `side` of level L + 1, writing
+// split values through `writer`, which is open on LevelStream L.
+void merge_into(int level, int side, LevelWriter& writer);
+
+// merge_into with a writer opened and closed around the merge.
+void merge_level(int level, int side);
+
+// Takes the leaf list of the pair x, y from the node pool: one node of
+// count 2 when the bytes are equal, else the smaller and the larger byte
+// with count 1 each.  Writes nothing.
+RunNode* leaf_list(unsigned x, unsigned y);
