@@ -172,6 +172,23 @@ else
 fi
 cd ..
 
+case_name="expanding a damaged file beside an existing file of the restored name keeps that file and leaves nothing else"
+mkdir -p kept && cd kept
+cp "$CORPUS/alice29.txt" alice29.txt
+"$LINUX_Q73" alice29.txt >/dev/null 2>&1
+head -c 20000 alice29.Q73 > cut.Q73 && mv cut.Q73 alice29.Q73
+rm -f alice29.txt; printf 'the user\x27s own notes\n' > alice29.txt
+cp alice29.txt "$WORK/kept-notes.txt"
+start_q73 alice29.Q73
+drive error "ERROR: Compressed file is damaged or truncated" "Expanding..."
+if finish_q73 $? && [ "$(ls -A | tr '\n' ' ')" = "alice29.Q73 alice29.txt " ] &&
+    cmp alice29.txt "$WORK/kept-notes.txt"; then
+    pass "$case_name"
+else
+    fail "$case_name (the folder holds: $(ls -A | tr '\n' ' '))"
+fi
+cd ..
+
 case_name="a dropped path with a space in it, quoted, is compressed and expanded"
 cp "$CORPUS/paper-100k.pdf" "two words.pdf"
 ok=1
