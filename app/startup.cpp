@@ -28,6 +28,8 @@ int run_jobs(const std::vector<std::string>& names) {
     }
     int failures = 0;
     for (const std::string& name : names) {
+        // With several files, a message names the one it is about.
+        error_subject = names.size() > 1 ? name.c_str() : nullptr;
         if (name.size() > sizeof file_name - 1) {
             report_error(kMsgNameTooLong);
             ++failures;
@@ -36,6 +38,7 @@ int run_jobs(const std::vector<std::string>& names) {
         std::memcpy(file_name, name.c_str(), name.size() + 1);
         if (!run_one_job()) ++failures;
     }
+    error_subject = nullptr;
     file_name[0] = '\0';
     return failures;
 }

@@ -1,6 +1,7 @@
 #include "format/container.h"
 
 #include <cstring>
+#include <string>
 
 #include "codec/stream_records.h"
 #include "platform/files.h"
@@ -28,8 +29,15 @@ char output_name[kTemporaryNameCapacity];
 HFILE output_stream = HFILE_ERROR;
 static int64_t output_start;
 
+const char* error_subject = nullptr;
+
 void report_error(const char* text) {
-    MessageBoxA(nullptr, text, "", MB_OK);
+    if (error_subject == nullptr) {
+        MessageBoxA(nullptr, text, "", MB_OK);
+        return;
+    }
+    std::string named = std::string(text) + " (" + error_subject + ")";
+    MessageBoxA(nullptr, named.c_str(), "", MB_OK);
 }
 
 static bool write_bytes(const void* data, UINT count) {

@@ -56,8 +56,13 @@ extern const char* const kMsgStreamIsIn;
 // compressed file, header included, on a pipe as well as in a file.
 int64_t output_length();
 
-// Shows an error text in a message box with no owner and no caption.
+// Shows an error text in a message box with no owner and no caption.  While
+// error_subject names a file, the text says which: "ERROR: ... (name)".
 void report_error(const char* text);
+
+// The file that errors are about, when one run does several jobs and a bare
+// message would not say which of them failed; null otherwise.
+extern const char* error_subject;
 
 // 1 on success: input_file at the first byte to code, output_file holding the
 // flag byte, raw first byte and extension.  0 on a reported failure.

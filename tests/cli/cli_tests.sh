@@ -199,7 +199,7 @@ else bad "status $first/$status, sizes [$sizes], said [$said] $(cat err.txt)"; f
 case_ "A missing file among three: the other two are done, one ERROR line, exit 1"
 printf 'first' > a.txt; printf 'third' > c.txt
 run a.txt missing.txt c.txt
-if [ $status -eq 1 ] && [ "$(grep -c '^ERROR: ' err.txt)" -eq 1 ] && grep -qx 'ERROR: Can not find in file' err.txt \
+if [ $status -eq 1 ] && [ "$(grep -c '^ERROR: ' err.txt)" -eq 1 ] && grep -qx 'ERROR: Can not find in file (missing.txt)' err.txt \
     && [ "$(grep -c '^Original Size' out.txt)" -eq 2 ] && [ -s a.Q73 ] && [ -s c.Q73 ]; then
     only_files a.txt a.Q73 c.txt c.Q73 && ok
 else bad "status $status, said $(cat err.txt)"; fi
