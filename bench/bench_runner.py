@@ -47,6 +47,11 @@ def bench_tool(cmd, src, work):
         must_match(src, back)
     return statistics.median(ct), statistics.median(et), os.path.getsize(packed)
 
+def ratio_row(label, t):
+    # Speeds compare as the inverse of times; both files of a pair were timed in this run.
+    q, z, g6, g1 = t["q73"], t["zstd -1"], t["gzip -6"], t["gzip -1"]
+    return "| %s | %.2f | %.2f | %.2f |" % (label, z[0] / q[0], g6[1] / q[1], g1[1] / q[1])
+
 def main():
     work = tempfile.mkdtemp(prefix="q73bench.")
     files = sorted(os.path.join(CORPUS, f) for f in os.listdir(CORPUS))
@@ -54,17 +59,24 @@ def main():
     cat = os.path.join(work, "corpus_all")
     with open(cat, "wb") as o:
         for f in files: o.write(open(f, "rb").read())
+    cat4 = os.path.join(work, "corpus_all_x4")
+    with open(cat4, "wb") as o:
+        for _ in range(4): o.write(open(cat, "rb").read())
     big = os.path.join(work, "real_100mb")
     subprocess.run("tar cf - /usr/share/doc /usr/include /usr/share/perl* 2>/dev/null | head -c 104857600 > " + big,
                    shell=True)
     inputs = [(os.path.basename(f), f, False) for f in files] + [("corpus concatenated", cat, True),
+                                                                 ("corpus concatenated x4", cat4, True),
                                                                  ("real data 100 MB", big, True)]
-    rows, plot = [], []
+    rows, plot, ratios = [], [], []
     for label, path, everyone in inputs:
         size = os.path.getsize(path)
         entries = [("q73", bench_q73(path, work))]
         if everyone:
             entries += [(n, bench_tool(c, path, work)) for n, c in TOOLS]
+        if everyone:
+            ratios.append(ratio_row(label, dict(entries)))
+            print(ratios[-1], flush=True)
         for n, (c, e, s) in entries:
             rows.append("| %s | %s | %d | %.1f | %.1f | %d | %.3f |" % (label, n, size, size / c / 1e6,
                                                                       size / e / 1e6, s, s / size))
@@ -80,8 +92,12 @@ def main():
         mem.append("| %s | %d KB | %d KB |" % (label, c, e))
     table = ["| input | tool | bytes | compress MB/s | expand MB/s | compressed bytes | ratio |",
              "|---|---|---|---|---|---|---|"] + rows
-    out = "# Benchmark\n\nWhole processes, median of %d runs.\n\n%s\n\n## q73 peak memory (max RSS)\n\n" \
-          "| input | compress | expand |\n|---|---|---|\n%s\n" % (RUNS, "\n".join(table), "\n".join(mem))
+    speed = ["| input | q73 compress / zstd -1 | q73 expand / gzip -d (gzip -6 file) "
+             "| q73 expand / gzip -d (gzip -1 file) |", "|---|---|---|---|"] + ratios
+    out = "# Benchmark\n\nWhole processes, median of %d runs.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
+          "Ratios of speeds from the medians above (above 1: q73 is faster).\n\n%s\n\n" \
+          "## q73 peak memory (max RSS)\n\n| input | compress | expand |\n|---|---|---|\n%s\n" % (
+              RUNS, "\n".join(table), "\n".join(speed), "\n".join(mem))
     print(out)
     open(os.path.join(ROOT, "docs/bench.md"), "w").write(out)
     dat = os.path.join(work, "plot.dat")
