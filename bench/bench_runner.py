@@ -62,11 +62,15 @@ def main():
     cat4 = os.path.join(work, "corpus_all_x4")
     with open(cat4, "wb") as o:
         for _ in range(4): o.write(open(cat, "rb").read())
+    # A whole tar of a real source tree (12 MB with g++ 12), as people pack one.
+    headers = os.path.join(work, "cxx_headers.tar")
+    subprocess.run(["tar", "cf", headers, "-C", "/usr/include", "c++"], check=True)
     big = os.path.join(work, "real_100mb")
     subprocess.run("tar cf - /usr/share/doc /usr/include /usr/share/perl* 2>/dev/null | head -c 104857600 > " + big,
                    shell=True)
     inputs = [(os.path.basename(f), f, False) for f in files] + [("corpus concatenated", cat, True),
                                                                  ("corpus concatenated x4", cat4, True),
+                                                                 ("tar of /usr/include/c++", headers, True),
                                                                  ("real data 100 MB", big, True)]
     rows, plot, ratios = [], [], []
     for label, path, everyone in inputs:
