@@ -14,6 +14,8 @@
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
+static_assert(kEncoderNodes >= 22 * 256 && kEncoderNodes <= kPoolSize, "the encoder's nodes");
+
 // One writer per level stays open for the whole block.
 static LevelWriter writers[kLevels];
 
@@ -260,7 +262,7 @@ static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
 
 void encode_block(const uint8_t* chunk, int32_t n) {
     const QuadEntry* table = quad_entries();
-    reset_node_pool();
+    thread_node_pool(kEncoderNodes);
     reset_pending_lists();
     level_totals[1][0] = 2;
     level_totals[1][1] = 2;

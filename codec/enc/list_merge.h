@@ -10,6 +10,15 @@
 
 struct RunNode;
 
+// The nodes of the pool that the encoder threads.  At most one list waits
+// at each of levels 1 to 19, and a merge holds two more lists while it
+// builds a third, each of at most 256 runs: never more than 22 * 256 = 5632
+// nodes in lists at once.  A node given back joins the end of the free
+// list, so the free list never runs dry while fewer nodes than threaded are
+// in lists.  Threading the whole pool would only touch memory, page by page
+// at the first block, that no block takes.
+constexpr int kEncoderNodes = 8192;
+
 // Merges the two lists of level L into slot `side` of level L + 1, writing
 // split values through `writer`, which is open on LevelStream L.
 void merge_into(int level, int side, LevelWriter& writer);

@@ -49,7 +49,7 @@ QuadEntry entry_for(const uint8_t q[4]) {
 struct QuadTable {
     QuadEntry entries[kQuadPatterns];
     QuadTable() : entries() {
-        reset_node_pool();
+        thread_node_pool(kEncoderNodes);
         // Stand-in values 0 to 3 give every ordering of four bytes.
         for (int k = 0; k < 256; ++k) {
             uint8_t q[4] = {static_cast<uint8_t>(k & 3), static_cast<uint8_t>((k >> 2) & 3),
