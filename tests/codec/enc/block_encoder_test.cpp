@@ -289,6 +289,31 @@ TEST(EncodedBlocks, LaneGroupsWriteWhatThePairByPairStepsWrite) {
     }
 }
 
+// The encoder threads only part of the pool.  Blocks that keep the most
+// lists waiting at once (every level busy in the closing pass, 256 runs in
+// every list) must end with every node either on the free list or in the
+// root list: none lost, and none taken from beyond the threaded part.
+TEST(EncodedBlocks, TheBusiestBlocksStayWithinTheThreadedNodes) {
+    for (int32_t n : {524288, 524286, 262146, 4098}) {
+        Bytes data = random_bytes(static_cast<size_t>(n), static_cast<uint32_t>(n) * 31u);
+        reset_level_streams();
+        encode_block(data.data(), n);
+        int in_root = 0;
+        for (const RunNode* node = pending_lists[20][0]; node != nullptr; node = node->next) ++in_root;
+        EXPECT_EQ(in_root, 256) << n;
+        int free_nodes = 0;
+        // The free list ends at its tail; the tail's own link is not kept.
+        for (const RunNode* node = node_pool.free_head; free_nodes <= kPoolSize; node = node->next) {
+            ASSERT_NE(node, nullptr) << n;
+            ASSERT_LT(node - node_pool.nodes, kEncoderNodes) << n;
+            ++free_nodes;
+            if (node == node_pool.free_tail) break;
+        }
+        EXPECT_EQ(free_nodes + in_root, kEncoderNodes) << n;
+    }
+    reset_level_streams();
+}
+
 TEST(EncodedBlocks, NoInputWritesNothing) {
     EXPECT_TRUE(encode_records(Bytes()).empty());
 }
