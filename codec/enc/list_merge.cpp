@@ -1,5 +1,7 @@
 #include "codec/enc/list_merge.h"
 
+#include <cstddef>
+
 #include "codec/bounded_code.h"
 #include "codec/pick.h"
 #include "codec/working_state.h"
@@ -25,6 +27,96 @@ void merge_into(int level, int side, LevelWriter& writer) {
     RunNode* free_tail = node_pool.free_tail;
     RunNode head;
     RunNode* last = &head;
+#ifdef Q73_X86_64_LOOPS
+    // The portable loop of the other branch, step for step, with every value in a register and one
+    // comparison of the two symbols serving every selection: compilers keep
+    // the remainders and the last node on the stack here, and each step
+    // then waits for its own stores.  The code of a bound m takes top =
+    // bsr(m | 1) bits, one more when its short bits are at most m - 2^top;
+    // it is below 2^19, so it fits beside the fewer than 32 bits waiting.
+    static_assert(offsetof(RunNode, symbol) == 0 && offsetof(RunNode, count) == 4 &&
+                      offsetof(RunNode, next) == 8,
+                  "the loop's node layout");
+    uint64_t bits = w.bits;
+    uint64_t count = static_cast<uint64_t>(w.count);
+    uint8_t* position = w.position;
+    int64_t rem0_ = rem0;
+    int64_t rem1_ = rem1;
+    uint64_t t0, t1, t2, t3, t4, t5;
+    if (a != nullptr && b != nullptr) {
+        __asm__(
+            "1:\n\t"
+            "movzwl (%[a]), %k[t0]\n\t"
+            "movzwl (%[b]), %k[t1]\n\t"
+            "xor %k[t2], %k[t2]\n\t"
+            "xor %k[t3], %k[t3]\n\t"
+            "mov %[b], %[t4]\n\t"
+            "cmp %k[t1], %k[t0]\n\t"  // sa - sb: below or equal takes a, above or equal takes b
+            "cmovbe 4(%[a]), %k[t2]\n\t"  // c0
+            "cmovae 4(%[b]), %k[t3]\n\t"  // c1
+            "cmovbe %[a], %[t4]\n\t"  // the node kept
+            "lea (%q[t2], %q[t3]), %k[t5]\n\t"  // n
+            "mov %k[t5], 4(%[t4])\n\t"
+            "mov %[t4], 8(%[last])\n\t"
+            "mov %[t4], %[last]\n\t"
+            // A shared symbol gives b back; the tail's link is kept only then.
+            "mov %[b], 8(%[tail])\n\t"
+            "cmove %[b], %[tail]\n\t"
+            "mov 8(%[a]), %[t4]\n\t"
+            "cmovbe %[t4], %[a]\n\t"
+            "mov 8(%[b]), %[t4]\n\t"
+            "cmovae %[t4], %[b]\n\t"
+            "xor %k[t4], %k[t4]\n\t"
+            "mov %k[t5], %k[t0]\n\t"
+            "sub %k[rem1], %k[t0]\n\t"
+            "cmovl %k[t4], %k[t0]\n\t"  // low = max(n - rem1, 0)
+            "mov %k[rem0], %k[t1]\n\t"
+            "cmp %k[t5], %k[t1]\n\t"
+            "cmovg %k[t5], %k[t1]\n\t"  // high = min(rem0, n)
+            "sub %k[t2], %k[rem0]\n\t"
+            "sub %k[t3], %k[rem1]\n\t"
+            "sub %k[t0], %k[t1]\n\t"  // the bound m
+            "sub %k[t0], %k[t2]\n\t"  // the value v
+            "mov %k[t1], %k[t3]\n\t"
+            "or $1, %k[t3]\n\t"
+            "bsr %k[t3], %k[t3]\n\t"  // top
+            "xor %k[t4], %k[t4]\n\t"
+            "bts %k[t3], %k[t4]\n\t"  // h = 2^top
+            "sub %k[t4], %k[t1]\n\t"  // m - h
+            "dec %k[t4]\n\t"
+            "and %k[t2], %k[t4]\n\t"  // the short code
+            "xor %k[t0], %k[t0]\n\t"
+            "cmp %k[t1], %k[t4]\n\t"
+            "cmovle %k[t2], %k[t4]\n\t"  // at most m - h: the long code, v
+            "setle %b[t0]\n\t"
+            "add %k[t0], %k[t3]\n\t"  // the code's length
+            "shl %%cl, %[t4]\n\t"
+            "or %[t4], %[bits]\n\t"
+            "add %k[t3], %%ecx\n\t"
+            "cmp $32, %%ecx\n\t"
+            "jb 2f\n\t"
+            "mov %[position], %[t4]\n\t"
+            "mov %k[bits], (%[t4])\n\t"
+            "add $4, %[t4]\n\t"
+            "mov %[t4], %[position]\n\t"
+            "shr $32, %[bits]\n\t"
+            "sub $32, %%ecx\n\t"
+            "2:\n\t"
+            "test %[a], %[a]\n\t"
+            "jz 3f\n\t"
+            "test %[b], %[b]\n\t"
+            "jnz 1b\n\t"
+            "3:\n\t"
+            : [a] "+r"(a), [b] "+r"(b), [rem0] "+r"(rem0_), [rem1] "+r"(rem1_), [bits] "+r"(bits),
+              "+c"(count), [tail] "+r"(free_tail), [last] "+r"(last), [position] "+m"(position),
+              [t0] "=&r"(t0), [t1] "=&r"(t1), [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4), [t5] "=&r"(t5)
+            :
+            : "cc", "memory");
+    }
+    w.bits = bits;
+    w.count = static_cast<int>(count);
+    w.position = position;
+#else
     while (a != nullptr && b != nullptr) {
         uint32_t sa = a->symbol;
         uint32_t sb = b->symbol;
@@ -55,6 +147,7 @@ void merge_into(int level, int side, LevelWriter& writer) {
         a = pick(take_a, a_next, a);
         b = pick(take_b, b_next, b);
     }
+#endif
     writer = w;
     node_pool.free_tail = free_tail;
     // One span is full: every remaining symbol has the bound 0.
