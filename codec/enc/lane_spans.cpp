@@ -268,13 +268,18 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     }
 }
 
+// The writer is worked on in a copy: its words go out through a pointer
+// that could, as far as the compiler knows, point into the writer itself,
+// which would keep every field in memory from one code to the next.
 LANES_INLINE void flush(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
+    LevelWriter w = writer;
     for (int lane = 0; lane < lanes; ++lane) {
         int half = (lane >> 2) & 1;
         int k = (lane & 3) | ((lane & 8) >> 1);
         for (int c = 0; c < kChunks; ++c)
-            write_bits(writer, chunks[c].bits[half][k], __builtin_ctz(chunks[c].place[half][k]));
+            write_bits(w, chunks[c].bits[half][k], __builtin_ctz(chunks[c].place[half][k]));
     }
+    writer = w;
 }
 
 template <int level>
