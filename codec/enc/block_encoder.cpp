@@ -66,15 +66,16 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
 
 /**** Spans of 512 bytes in arrays ****/
 
-// A list has at most 256 runs, and up to level 9 it describes at most 512
-// bytes, so that no bound of its merges exceeds 256.  A whole 512-byte span
-// is therefore coded up to level 9 off the pool: its two 256-byte halves in
-// the lanes, then their merge in arrays on the stack.  Each stream receives
-// its codes in the order of their spans, as the counter would write them;
-// only the span's level-9 list is built from the pool.  Each array ends in
-// a sentinel symbol above every byte, so a merge needs one test per step
-// for the end of either list.  Once a list is used up, the other's
-// remaining runs have the bound 0 and write no bits.
+// A list has at most 256 runs, and up to level 10 it describes at most 1024
+// bytes, so that no bound of its merges exceeds 512, well within the table
+// of code shapes.  Two whole 512-byte spans are therefore coded up to level
+// 10 off the pool: their 256-byte halves in the lanes, then the merges of
+// levels 8 and 9 in arrays on the stack.  Each stream receives its codes in
+// the order of their spans, as the counter would write them; only the
+// level-10 list is built from the pool.  Each array ends in a sentinel
+// symbol above every byte, so a merge needs one test per step for the end
+// of either list.  Once a list is used up, the other's remaining runs have
+// the bound 0 and write no bits.
 constexpr int kArrayLevel = 9;
 constexpr int kArraySpan = 1 << kArrayLevel;
 
@@ -96,10 +97,10 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // and the comparison of the two symbols serving all five selections:
     // compilers spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind their symbols,
-    // a CodeShape is 8 bytes and a bound below level 9 is at most 256.  The
+    // a CodeShape is 8 bytes and a bound up to level 9 is at most 512.  The
     // short code is the value ANDed with the entry's first four bytes, where
     // a value below 65536 meets only the short mask.
-    static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan / 2, "the loop's table");
+    static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan, "the loop's table");
     const CodeShape* shapes = kCodeShapes;
     uint64_t t0, t1, t2, t3, t4;
     __asm__(
@@ -231,13 +232,20 @@ static RunNode* pool_list(const ArrayList& list) {
     return head.next;
 }
 
-// Codes `count` whole 512-byte spans from `first` on, at most a lane group's
-// worth.  Their 256-byte halves come from the lanes, merged there up to
-// level 8; each pair is merged into its span's level-9 list, in the order
-// of the spans, which is the order in which the counter writes that
-// stream.  Each span's list then waits at level 9 and is carried up.
+// Codes `count` whole 512-byte spans from `first` on, at most a lane
+// group's worth (first is a multiple of kSpansPerGroup).  Their 256-byte
+// halves come from the lanes, merged there up to level 8.  The counter then
+// goes on in arrays up to the group's whole 4096 bytes: each pair of halves
+// is merged into its span's level-9 list, and lists waiting at a level are
+// merged as the counter carries, in the order of the spans, which is the
+// order in which the counter writes those streams.  The group's list goes
+// to the pool at level 12 and is carried up; the last group of a short
+// block leaves its unpaired lists waiting on the pool at their levels.
 constexpr int kSpansPerGroup = kLaneGroup / kArraySpan;
+constexpr int kGroupLevel = kArrayLevel + 3;
 static_assert(kLaneLevel == kArrayLevel - 1, "one array merge above the lanes");
+static_assert(kSpansPerGroup == 1 << (kGroupLevel - kArrayLevel), "a group's spans end at its level");
+static_assert(kShapedBounds >= kLaneGroup / 2, "a group's merges stay within the table of shapes");
 
 static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
     const uint8_t* group = chunk + kArraySpan * first;
@@ -248,15 +256,37 @@ static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
     }
     ArrayList halves[kLanes];
     code_lane_group(group, 2 * count, writers, halves);
+    // waiting[level - kArrayLevel]: the earlier list of that level in the
+    // group, while its partner is being built.
+    ArrayList waiting[kGroupLevel - kArrayLevel];
+    ArrayList lists[2];
     for (int k = 0; k < count; ++k) {
-        ArrayList top;
-        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], top);
-        int32_t span = first + k;
-        pending_lists[kArrayLevel][span & 1] = pool_list(top);
-        level_totals[kArrayLevel][span & 1] = kArraySpan;
-        int32_t g = span * (kArraySpan / 4) + kArraySpan / 4 - 1;  // the span's last quad
-        for (int level = kArrayLevel; (g >> (level - 2)) & 1; ++level)
-            merge_into(level, (g >> (level - 1)) & 1, writers[level]);
+        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], lists[0]);
+        int level = kArrayLevel;
+        int at = 0;  // lists[at] holds the list just made
+        for (int index = k; (index & 1) != 0 && level < kGroupLevel; index >>= 1, ++level) {
+            merge_arrays(waiting[level - kArrayLevel], lists[at], kArraySpan << (level - kArrayLevel),
+                         writers[level], lists[at ^ 1]);
+            at ^= 1;
+        }
+        if (level == kGroupLevel) {
+            int32_t index = first / kSpansPerGroup;
+            pending_lists[level][index & 1] = pool_list(lists[at]);
+            level_totals[level][index & 1] = kLaneGroup;
+            int32_t g = (first + kSpansPerGroup) * (kArraySpan / 4) - 1;  // the group's last quad
+            for (; (g >> (level - 2)) & 1; ++level) merge_into(level, (g >> (level - 1)) & 1, writers[level]);
+        } else {
+            std::memcpy(&waiting[level - kArrayLevel], &lists[at], sizeof(ArrayList));
+        }
+    }
+    if (count == kSpansPerGroup) return;
+    // A short block's last group: what still waits goes to slot 0 of its
+    // level on the pool, for the closing pass.
+    for (int level = kArrayLevel; level < kGroupLevel; ++level) {
+        if ((count >> (level - kArrayLevel)) & 1) {
+            pending_lists[level][0] = pool_list(waiting[level - kArrayLevel]);
+            level_totals[level][0] = kArraySpan << (level - kArrayLevel);
+        }
     }
 }
 
