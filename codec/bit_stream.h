@@ -83,16 +83,21 @@ inline LevelWriter open_writer(const LevelStream* stream) {
 }
 
 // Appends the low `count` bits of v (0 to 25; v has no higher bits set).
+// The accumulator's low word is stored every time, whether it is full or
+// not, and the writer moves on only when it is: whether a code fills the
+// word follows the data, too irregular for a branch to be guessed.  A word
+// not yet full is stored again with more bits later; its bits not yet
+// written are 0.  It never lies past the stream's capacity, since no
+// stream holds as many bits as its capacity.
 inline void write_bits(LevelWriter& w, uint32_t v, int count) {
     w.bits |= static_cast<uint64_t>(v) << w.count;
     w.count += count;
-    if (w.count >= 32) {
-        uint32_t out = static_cast<uint32_t>(w.bits);
-        std::memcpy(w.position, &out, 4);  // little-endian targets only
-        w.position += 4;
-        w.bits >>= 32;
-        w.count -= 32;
-    }
+    uint32_t out = static_cast<uint32_t>(w.bits);
+    std::memcpy(w.position, &out, 4);  // little-endian targets only
+    int full = w.count >> 5;  // 0 or 1
+    w.position += 4 * full;
+    w.bits >>= 32 * full;
+    w.count -= 32 * full;
 }
 
 inline void close_writer(LevelStream* stream, LevelWriter& w) {
