@@ -147,18 +147,20 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "shl %%cl, %[t1]\n\t"
         "or %[t1], %[bits]\n\t"
         "add %k[t3], %%ecx\n\t"
+        // The low word goes out every time; the writer moves on, without a
+        // branch, only when it is full (write_bits).
+        "mov %k[bits], (%[position])\n\t"
+        "lea 4(%[position]), %[t4]\n\t"
+        "mov %[bits], %[t3]\n\t"
+        "shr $32, %[t3]\n\t"
         "cmp $32, %%ecx\n\t"
-        "jb 1b\n\t"
-        "mov %[position], %[t4]\n\t"
-        "mov %k[bits], (%[t4])\n\t"
-        "add $4, %[t4]\n\t"
-        "mov %[t4], %[position]\n\t"
-        "shr $32, %[bits]\n\t"
-        "sub $32, %%ecx\n\t"
+        "cmovae %[t3], %[bits]\n\t"
+        "cmovae %[t4], %[position]\n\t"
+        "and $31, %%ecx\n\t"
         "jmp 1b\n\t"
         "3:\n\t"
         : [pa] "+r"(pa), [pb] "+r"(pb), [po] "+r"(po), [rem0] "+r"(rem0), [rem1] "+r"(rem1),
-          [bits] "+r"(bits), "+c"(count), [position] "+m"(position), [t0] "=&r"(t0), [t1] "=&r"(t1),
+          [bits] "+r"(bits), "+c"(count), [position] "+r"(position), [t0] "=&r"(t0), [t1] "=&r"(t1),
           [t2] "=&r"(t2), [t3] "=&r"(t3), [t4] "=&r"(t4)
         : [shapes] "r"(shapes), [counts] "i"(kStride * sizeof(uint16_t))
         : "cc", "memory");
