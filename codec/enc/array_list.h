@@ -1,4 +1,4 @@
-// A run list held in an array on the stack, for spans of up to 512 bytes.
+// A run list held in an array on the stack, for spans of up to 4096 bytes.
 #pragma once
 
 #include <cstdint>

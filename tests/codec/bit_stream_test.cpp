@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "codec/bit_stream.h"
@@ -69,6 +70,40 @@ TEST(LevelWriters, ClosedWritersHoldTheBitsPutOneByOne) {
         }
     }
     reset_level_streams();
+}
+
+// The writer stores its low word after every code, full or not.  A stream
+// filled to one bit short of its capacity keeps every word inside its
+// buffer: the bits come back, the bytes past them stay 0, and the fields
+// behind the buffer are never written.
+TEST(LevelWriters, AStreamFilledToItsCapacityStaysInItsBuffer) {
+    LevelStream* s = &level_streams[4];
+    reset_level_stream(s);
+    // The bytes between the buffer and the position behind it (alignment).
+    uint8_t* behind = s->buffer + kStreamCapacity;
+    const size_t gap = static_cast<size_t>(reinterpret_cast<uint8_t*>(&s->position) - behind);
+    ASSERT_GE(gap, 4u);
+    std::memset(behind, 0xA5, gap);
+    LevelWriter writer = open_writer(s);
+    const int64_t total = int64_t{8} * kStreamCapacity - 1;
+    Bytes noise = random_bytes(1 << 16, 11u);
+    int64_t written = 0;
+    for (int c = 0; written < total; ++c) {
+        int length = static_cast<int>(noise[c % noise.size()] % 26);
+        if (written + length > total) length = static_cast<int>(total - written);
+        write_bits(writer, (1u << length) - 1, length);  // ones, so that every bit shows
+        written += length;
+        write_bits(writer, 0, 0);  // a code of no bits, as a bound of 0 gives
+    }
+    close_writer(s, writer);
+    EXPECT_EQ(used_length(s), kStreamCapacity);
+    EXPECT_EQ(s->position, s->buffer + kStreamCapacity - 1);
+    EXPECT_EQ(s->mask, 1);
+    for (int k = 0; k < kStreamCapacity - 1; ++k) ASSERT_EQ(s->buffer[k], 0xFF) << k;
+    EXPECT_EQ(s->buffer[kStreamCapacity - 1], 0xFE);
+    for (size_t k = 0; k < gap; ++k) EXPECT_EQ(behind[k], 0xA5) << k;
+    reset_level_stream(s);
+    EXPECT_EQ(used_length(s), 0);
 }
 
 // Records of every length up to a few vectors: the first bit of each byte in
