@@ -7,6 +7,7 @@
 #include "codec/enc/array_list.h"
 #include "codec/enc/lane_spans.h"
 #include "codec/enc/list_merge.h"
+#include "codec/enc/merge_limits_asm.h"
 #include "codec/enc/pair_quads.h"
 #include "codec/job_files.h"
 #include "codec/pick.h"
@@ -127,17 +128,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         "lea (%[t2], %[t3]), %k[t0]\n\t"  // n
         "mov %w[t0], %c[counts](%[po])\n\t"
         "add $2, %[po]\n\t"
-        "xor %k[t4], %k[t4]\n\t"
-        "mov %k[t0], %k[t1]\n\t"
-        "sub %k[rem1], %k[t1]\n\t"
-        "cmovl %k[t4], %k[t1]\n\t"  // low = max(n - rem1, 0)
-        "mov %k[rem0], %k[t4]\n\t"
-        "cmp %k[t0], %k[t4]\n\t"
-        "cmovg %k[t0], %k[t4]\n\t"  // high = min(rem0, n)
-        "sub %k[t2], %k[rem0]\n\t"
-        "sub %k[t3], %k[rem1]\n\t"
-        "sub %k[t1], %k[t4]\n\t"  // the bound
-        "sub %k[t1], %k[t2]\n\t"  // the value
+        Q73_MERGE_LIMITS(t0, t2, t3, t1, t4, t4)  // the bound in t4, the value in t2
         "mov %k[t2], %k[t1]\n\t"
         "and (%[shapes], %[t4], 8), %k[t1]\n\t"  // its short code
         "cmpw 6(%[shapes], %[t4], 8), %w[t1]\n\t"  // below long_end: the long code

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "codec/bounded_code.h"
+#include "codec/enc/merge_limits_asm.h"
 #include "codec/pick.h"
 #include "codec/working_state.h"
 
@@ -66,17 +67,7 @@ void merge_into(int level, int side, LevelWriter& writer) {
             "cmovbe %[t4], %[a]\n\t"
             "mov 8(%[b]), %[t4]\n\t"
             "cmovae %[t4], %[b]\n\t"
-            "xor %k[t4], %k[t4]\n\t"
-            "mov %k[t5], %k[t0]\n\t"
-            "sub %k[rem1], %k[t0]\n\t"
-            "cmovl %k[t4], %k[t0]\n\t"  // low = max(n - rem1, 0)
-            "mov %k[rem0], %k[t1]\n\t"
-            "cmp %k[t5], %k[t1]\n\t"
-            "cmovg %k[t5], %k[t1]\n\t"  // high = min(rem0, n)
-            "sub %k[t2], %k[rem0]\n\t"
-            "sub %k[t3], %k[rem1]\n\t"
-            "sub %k[t0], %k[t1]\n\t"  // the bound m
-            "sub %k[t0], %k[t2]\n\t"  // the value v
+            Q73_MERGE_LIMITS(t5, t2, t3, t0, t1, t4)  // the bound m in t1, the value v in t2
             "mov %k[t1], %k[t3]\n\t"
             "or $1, %k[t3]\n\t"
             "bsr %k[t3], %k[t3]\n\t"  // top
