@@ -67,16 +67,16 @@ static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
 
 /**** Spans of 512 bytes in arrays ****/
 
-// A list has at most 256 runs, and up to level 10 it describes at most 1024
-// bytes, so that no bound of its merges exceeds 512, well within the table
-// of code shapes.  Two whole 512-byte spans are therefore coded up to level
-// 10 off the pool: their 256-byte halves in the lanes, then the merges of
-// levels 8 and 9 in arrays on the stack.  Each stream receives its codes in
-// the order of their spans, as the counter would write them; only the
-// level-10 list is built from the pool.  Each array ends in a sentinel
-// symbol above every byte, so a merge needs one test per step for the end
-// of either list.  Once a list is used up, the other's remaining runs have
-// the bound 0 and write no bits.
+// A list has at most 256 runs, and within a lane group of 4096 bytes no
+// bound of a merge exceeds 2048, the reach of the table of code shapes.  A
+// group is therefore coded off the pool up to its whole 4096 bytes: its
+// 256-byte halves in the lanes, then the merges of levels 8 to 11 in arrays
+// on the stack (encode_spans).  Each stream receives its codes in the order
+// of their spans, as the counter would write them; only the group's list is
+// built from the pool.  Each array ends in a sentinel symbol above every
+// byte, so a merge needs one test per step for the end of either list.
+// Once a list is used up, the other's remaining runs have the bound 0 and
+// write no bits.
 constexpr int kArrayLevel = 9;
 constexpr int kArraySpan = 1 << kArrayLevel;
 
@@ -98,7 +98,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     // and the comparison of the two symbols serving all five selections:
     // compilers spill the remainders and the accumulator here and test each
     // selection anew.  The counts stand kStride cells behind their symbols,
-    // a CodeShape is 8 bytes and a bound up to level 9 is at most 512.  The
+    // a CodeShape is 8 bytes and a bound within a lane group is at most 2048.  The
     // short code is the value ANDed with the entry's first four bytes, where
     // a value below 65536 meets only the short mask.
     static_assert(sizeof(CodeShape) == 8 && kShapedBounds >= kArraySpan, "the loop's table");
