@@ -253,23 +253,28 @@ static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
     // group, while its partner is being built.
     ArrayList waiting[kGroupLevel - kArrayLevel];
     ArrayList lists[2];
+    ArrayList group_list;
     for (int k = 0; k < count; ++k) {
-        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], lists[0]);
-        int level = kArrayLevel;
-        int at = 0;  // lists[at] holds the list just made
-        for (int index = k; (index & 1) != 0 && level < kGroupLevel; index >>= 1, ++level) {
-            merge_arrays(waiting[level - kArrayLevel], lists[at], kArraySpan << (level - kArrayLevel),
-                         writers[level], lists[at ^ 1]);
-            at ^= 1;
+        // The counter carries once for each trailing 1 of k, up to the
+        // group's level; the list it ends with is made in the place where
+        // it waits, or, at the group's level, where it goes to the pool.
+        const int top = kArrayLevel + __builtin_ctz(~static_cast<unsigned>(k));
+        ArrayList* made = top < kGroupLevel ? &waiting[top - kArrayLevel] : &group_list;
+        ArrayList* out = top == kArrayLevel ? made : &lists[0];
+        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], *out);
+        for (int level = kArrayLevel; level < top; ++level) {
+            ArrayList* next = level + 1 == top ? made : (out == &lists[0] ? &lists[1] : &lists[0]);
+            merge_arrays(waiting[level - kArrayLevel], *out, kArraySpan << (level - kArrayLevel), writers[level],
+                         *next);
+            out = next;
         }
-        if (level == kGroupLevel) {
+        if (top == kGroupLevel) {
             int32_t index = first / kSpansPerGroup;
-            pending_lists[level][index & 1] = pool_list(lists[at]);
-            level_totals[level][index & 1] = kLaneGroup;
+            pending_lists[top][index & 1] = pool_list(group_list);
+            level_totals[top][index & 1] = kLaneGroup;
             int32_t g = (first + kSpansPerGroup) * (kArraySpan / 4) - 1;  // the group's last quad
-            for (; (g >> (level - 2)) & 1; ++level) merge_into(level, (g >> (level - 1)) & 1, writers[level]);
-        } else {
-            std::memcpy(&waiting[level - kArrayLevel], &lists[at], sizeof(ArrayList));
+            for (int level = top; (g >> (level - 2)) & 1; ++level)
+                merge_into(level, (g >> (level - 1)) & 1, writers[level]);
         }
     }
     if (count == kSpansPerGroup) return;
