@@ -2,12 +2,9 @@
 
 #include "app/resource_ids.h"
 #include "app/result_text.h"
-#include "codec/dec/block_decoder.h"
-#include "codec/enc/block_encoder.h"
-#include "codec/progress.h"
 #include "codec/stream_records.h"
-#include "codec/working_state.h"
 #include "format/container.h"
+#include "job/pipeline.h"
 
 HINSTANCE instance_handle;
 HWND status_window;
@@ -18,6 +15,8 @@ uint32_t end_ticks;
 double uncompressed_size;
 double compressed_size;
 bool job_failed;
+JobControl job_control;
+int requested_threads = 0;
 
 static const char* message_for(CodecStatus status) {
     switch (status) {
@@ -25,7 +24,8 @@ static const char* message_for(CodecStatus status) {
         case CodecStatus::write_failed: return kMsgWriteFailed;
         case CodecStatus::damaged: return kMsgDamaged;
         case CodecStatus::no_memory: return kMsgNoMemory;
-        case CodecStatus::ok: break;
+        case CodecStatus::ok:
+        case CodecStatus::stopped: break;
     }
     return kMsgDamaged;
 }
@@ -75,11 +75,13 @@ static void start_progress(HWND dialog, int64_t base, int64_t total) {
     SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETRANGE32, 0,
                         static_cast<LPARAM>(total > 0 ? total : 1));
     SendDlgItemMessageA(dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(base), 0);
-    progress_hook = show_progress;
+    job_control.stop.store(false);
+    job_control.bytes_done.store(0);
+    job_control.on_block = show_progress;
 }
 
 static void end_progress() {
-    progress_hook = nullptr;
+    job_control.on_block = nullptr;
     progress_dialog = nullptr;
 }
 
@@ -89,6 +91,13 @@ static void stop_job(const char* text) {
     discard_output_file();
     close_input_file();
     report_error(text);
+    job_failed = true;
+}
+
+// A job stopped on request: its unfinished output goes, and nothing is said.
+static void end_stopped_job() {
+    discard_output_file();
+    close_input_file();
     job_failed = true;
 }
 
@@ -111,9 +120,13 @@ void compress_job(HWND dialog) {
 
     start_progress(dialog, position, length);
     start_ticks = GetTickCount();
-    CodecStatus status = compress_blocks(block_buffer);
+    CodecStatus status = compress_stream(input_file, output_file, requested_threads, &job_control);
     end_ticks = GetTickCount();
     end_progress();
+    if (status == CodecStatus::stopped) {
+        end_stopped_job();
+        return;
+    }
     if (status != CodecStatus::ok) {
         stop_job(message_for(status));
         return;
@@ -149,9 +162,13 @@ void expand_job(HWND dialog) {
     length &= ~1;
 
     start_ticks = GetTickCount();
-    CodecStatus status = expand_blocks(length);
+    CodecStatus status = expand_stream(input_file, output_file, length, requested_threads, &job_control);
     end_ticks = GetTickCount();
     end_progress();
+    if (status == CodecStatus::stopped) {
+        end_stopped_job();
+        return;
+    }
     if (status != CodecStatus::ok) {
         stop_job(message_for(status));
         return;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "job/job_control.h"
 #include "platform/win32.h"
 
 extern HINSTANCE instance_handle;
@@ -21,8 +22,13 @@ extern uint32_t end_ticks;
 extern double uncompressed_size;
 extern double compressed_size;
 
-// Set when a job stopped on a reported failure.
+// Set when a job stopped on a reported failure or on request.
 extern bool job_failed;
+
+// The running job's stop request and progress.
+extern JobControl job_control;
+// Workers a job uses: 0 for every processor the program may use.
+extern int requested_threads;
 
 INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 INT_PTR compression_completed_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

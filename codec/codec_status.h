@@ -8,4 +8,5 @@ enum class CodecStatus {
     write_failed,  // the output file could not be written (disk full)
     damaged,       // the compressed data is truncated or inconsistent
     no_memory,     // a record buffer could not be allocated
+    stopped,       // the job was asked to stop (Cancel, an interrupt)
 };
