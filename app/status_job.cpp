@@ -5,6 +5,7 @@
 #include "codec/stream_records.h"
 #include "format/container.h"
 #include "job/pipeline.h"
+#include "platform/interrupts.h"
 
 HINSTANCE instance_handle;
 HWND status_window;
@@ -95,10 +96,12 @@ static void stop_job(const char* text) {
 }
 
 // A job stopped on request: its unfinished output goes, and nothing is said.
+// Stopped by an interrupt, the program then ends as the interrupt asked.
 static void end_stopped_job() {
     discard_output_file();
     close_input_file();
     job_failed = true;
+    end_if_interrupted();
 }
 
 void compress_job(HWND dialog) {
@@ -123,7 +126,7 @@ void compress_job(HWND dialog) {
     CodecStatus status = compress_stream(input_file, output_file, requested_threads, &job_control);
     end_ticks = GetTickCount();
     end_progress();
-    if (status == CodecStatus::stopped) {
+    if (status == CodecStatus::stopped || pending_interrupt() != 0) {
         end_stopped_job();
         return;
     }
@@ -165,7 +168,7 @@ void expand_job(HWND dialog) {
     CodecStatus status = expand_stream(input_file, output_file, length, requested_threads, &job_control);
     end_ticks = GetTickCount();
     end_progress();
-    if (status == CodecStatus::stopped) {
+    if (status == CodecStatus::stopped || pending_interrupt() != 0) {
         end_stopped_job();
         return;
     }

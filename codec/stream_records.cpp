@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "codec/job_files.h"
 #include "codec/working_state.h"
 
 int record_count(int32_t n) {
@@ -24,31 +23,19 @@ uint32_t get_le32(const uint8_t in[4]) {
            static_cast<uint32_t>(in[2]) << 16 | static_cast<uint32_t>(in[3]) << 24;
 }
 
-static bool write_all(const void* data, int32_t length) {
-    if (length == 0) return true;
-    UINT put = _lwrite(output_file, static_cast<LPCSTR>(data), static_cast<UINT>(length));
-    return put == static_cast<UINT>(length);
-}
-
-static bool write_record(const LevelStream* stream) {
+static uint8_t* store_record(const LevelStream* stream, uint8_t* out) {
     int32_t length = used_length(stream);
-    uint8_t head[4];
-    put_le32(head, static_cast<uint32_t>(length));
-    return write_all(head, 4) && write_all(stream->buffer, length);
+    put_le32(out, static_cast<uint32_t>(length));
+    std::memcpy(out + 4, stream->buffer, static_cast<size_t>(length));
+    return out + 4 + length;
 }
 
-CodecStatus write_block_records(int32_t n) {
+int32_t store_block_records(CodecState* s, int32_t n, uint8_t* out) {
     int r = record_count(n);
-    bool ok = write_record(&level_streams[kRootStream]);
-    for (int level = r - 2; ok && level >= 0; --level) ok = write_record(&level_streams[level]);
-    reset_level_streams();
-    return ok ? CodecStatus::ok : CodecStatus::write_failed;
-}
-
-static bool read_all(void* data, int32_t length) {
-    if (length == 0) return true;
-    UINT got = _lread(input_file, data, static_cast<UINT>(length));
-    return got == static_cast<UINT>(length);
+    uint8_t* end = store_record(&s->level_streams[kRootStream], out);
+    for (int level = r - 2; level >= 0; --level) end = store_record(&s->level_streams[level], end);
+    reset_level_streams(s);
+    return static_cast<int32_t>(end - out);
 }
 
 // Each record's bytes are read together with the length of the record
@@ -56,29 +43,22 @@ static bool read_all(void* data, int32_t length) {
 // the last record of the block is read alone.
 static_assert(kInputPadding >= 4, "room for the next record's length");
 
-CodecStatus read_block_records(int32_t n, InputStream input[20]) {
+CodecStatus read_block_records(int32_t n, ReadBytes read, void* source, uint8_t* buffer,
+                               InputStream input[20]) {
     int r = record_count(n);
     for (int depth = 0; depth < 20; ++depth) input[depth] = InputStream{nullptr, 0, 0, 0, 0};
     uint8_t head[4];
-    if (!read_all(head, 4)) return CodecStatus::damaged;
+    if (!read(source, head, 4)) return CodecStatus::damaged;
+    uint8_t* data = buffer;
     for (int depth = 20 - r; depth < 20; ++depth) {
         uint32_t length = get_le32(head);
         if (length > static_cast<uint32_t>(kMaxRecordLength)) return CodecStatus::damaged;
-        uint8_t* data = static_cast<uint8_t*>(std::calloc(length + kInputPadding, 1));
-        if (data == nullptr) return CodecStatus::no_memory;
-        input[depth] = InputStream{data, 0, 0, 0, 0};
         int32_t ahead = depth < 19 ? 4 : 0;
-        if (!read_all(data, static_cast<int32_t>(length) + ahead)) return CodecStatus::damaged;
+        if (!read(source, data, static_cast<int32_t>(length) + ahead)) return CodecStatus::damaged;
         std::memcpy(head, data + length, 4);
-        std::memset(data + length, 0, 4);
+        std::memset(data + length, 0, kInputPadding);
         input[depth] = open_input(data, static_cast<int32_t>(length));
+        data += length + kInputPadding;
     }
     return CodecStatus::ok;
-}
-
-void free_block_records(InputStream input[20]) {
-    for (int depth = 0; depth < 20; ++depth) {
-        std::free(const_cast<uint8_t*>(input[depth].data));
-        input[depth].data = nullptr;
-    }
 }

@@ -1,27 +1,39 @@
 #include "codec/working_state.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
-NodePool node_pool;
-RunNode* pending_lists[kLevels][2];
-int32_t level_totals[kLevels][3];
-LevelStream level_streams[kLevels];
-uint8_t block_buffer[kBlockSize];
+// Zero-filled memory is a valid state: empty streams at their first byte
+// with the fresh mask set below, no lists, no nodes threaded.
+static_assert(std::is_trivially_copyable<CodecState>::value, "a state is plain storage");
 
-void reset_node_pool() { thread_node_pool(kPoolSize); }
+CodecState* new_codec_state() {
+    CodecState* s = static_cast<CodecState*>(std::calloc(1, sizeof(CodecState)));
+    if (s == nullptr) return nullptr;
+    for (LevelStream& stream : s->level_streams) {
+        stream.mask = kFreshMask;
+        stream.position = stream.buffer;
+    }
+    return s;
+}
 
-void thread_node_pool(int count) {
-    RunNode* nodes = node_pool.nodes;
+void delete_codec_state(CodecState* state) { std::free(state); }
+
+void reset_node_pool(CodecState* s) { thread_node_pool(s, kPoolSize); }
+
+void thread_node_pool(CodecState* s, int count) {
+    RunNode* nodes = s->node_pool.nodes;
     for (int k = 0; k < count - 1; ++k) nodes[k].next = &nodes[k + 1];
     nodes[count - 1].next = nullptr;
-    node_pool.free_head = &nodes[0];
-    node_pool.free_tail = &nodes[count - 1];
+    s->node_pool.free_head = &nodes[0];
+    s->node_pool.free_tail = &nodes[count - 1];
 }
 
-void reset_pending_lists() {
-    std::memset(pending_lists, 0, sizeof pending_lists);
+void reset_pending_lists(CodecState* s) {
+    std::memset(s->pending_lists, 0, sizeof s->pending_lists);
 }
 
-void reset_level_streams() {
-    for (LevelStream& stream : level_streams) reset_level_stream(&stream);
+void reset_level_streams(CodecState* s) {
+    for (LevelStream& stream : s->level_streams) reset_level_stream(&stream);
 }

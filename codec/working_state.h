@@ -1,4 +1,6 @@
-// The codec's working state: fixed storage that exists once for the run.
+// The codec's working state: the storage that one worker codes its blocks
+// in.  Each worker owns one CodecState and passes it to every block
+// function; nothing of the codec's is shared between workers.
 //
 // Read me first:
 //  - A run list is a chain of RunNodes in strictly ascending symbol order;
@@ -10,8 +12,9 @@
 //  - The encoder numbers pending_lists and level_totals as levels (1 = pairs,
 //    20 = whole block); the decoder numbers the same entries as depths
 //    (0 = a span of 524288 bytes, 19 = one byte).
-//  - Nothing here allocates: a block's end costs a re-threading of the pool
-//    and the zeroing of the stream bytes that were used.
+//  - Nothing here allocates once the state exists: a block's end costs a
+//    re-threading of the pool and the zeroing of the stream bytes that were
+//    used.
 #pragma once
 
 #include <cstdint>
@@ -35,27 +38,40 @@ struct NodePool {
     RunNode* free_tail;
 };
 
-extern NodePool node_pool;
-extern RunNode* pending_lists[kLevels][2];
-// total 0, total 1 and, for the decoder only, the span of a depth.
-extern int32_t level_totals[kLevels][3];
-extern LevelStream level_streams[kLevels];
-extern uint8_t block_buffer[kBlockSize];
+struct CodecState {
+    NodePool node_pool;
+    RunNode* pending_lists[kLevels][2];
+    // total 0, total 1 and, for the decoder only, the span of a depth.
+    int32_t level_totals[kLevels][3];
+    LevelStream level_streams[kLevels];
+    // The encoder's writers, one per level, open while a block is coded.
+    LevelWriter writers[kLevels];
+    // The decoder's nodes are all on the free list, as after a block that
+    // was decoded without fault.
+    bool pool_whole;
+    uint8_t block_buffer[kBlockSize];
+};
 
-void reset_node_pool();
+// A fresh state, its streams empty; null when there is no memory.  Its
+// pages are taken from the system as they are first written, so a state
+// costs the memory that its blocks use, not its size.
+CodecState* new_codec_state();
+void delete_codec_state(CodecState* state);
+
+void reset_node_pool(CodecState* s);
 // Threads only the first `count` nodes (at least 2) as the free list, for a
 // side that never holds more than a part of the pool.
-void thread_node_pool(int count);
-void reset_pending_lists();
-void reset_level_streams();
+void thread_node_pool(CodecState* s, int count);
+void reset_pending_lists(CodecState* s);
+void reset_level_streams(CodecState* s);
 
-inline RunNode* take_node() {
-    RunNode* node = node_pool.free_head;
-    node_pool.free_head = node->next;
+inline RunNode* take_node(CodecState* s) {
+    RunNode* node = s->node_pool.free_head;
+    s->node_pool.free_head = node->next;
     return node;
 }
 
-inline void give_back_node(RunNode* node) {
-    node_pool.free_tail->next = node;
-    node_pool.free_tail = node;
+inline void give_back_node(CodecState* s, RunNode* node) {
+    s->node_pool.free_tail->next = node;
+    s->node_pool.free_tail = node;
 }

@@ -18,7 +18,7 @@
 
 #include <cstdint>
 
-#include "codec/job_files.h"
+#include "job/job_files.h"
 #include "format/naming.h"
 
 constexpr uint8_t FLAG_FORMAT_MARK = 0x80;

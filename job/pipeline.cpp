@@ -1,58 +1,311 @@
 #include "job/pipeline.h"
 
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
 #include "codec/dec/block_decoder.h"
 #include "codec/enc/block_encoder.h"
-#include "codec/job_files.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
+#include "platform/interrupts.h"
+#include "platform/processors.h"
 
-static void block_written(JobControl* control, int64_t done) {
+namespace {
+
+/**** Files ****/
+
+// Reads up to `length` bytes; fewer only at the end of the input.  -1 when
+// the input cannot be read.
+int32_t read_some(HFILE in, uint8_t* data, int32_t length) {
+    int32_t done = 0;
+    while (done < length) {
+        UINT got = _lread(in, data + done, static_cast<UINT>(length - done));
+        if (got == static_cast<UINT>(HFILE_ERROR)) return -1;
+        if (got == 0) break;
+        done += static_cast<int32_t>(got);
+    }
+    return done;
+}
+
+bool read_exactly(void* source, uint8_t* data, int32_t length) {
+    return read_some(*static_cast<HFILE*>(source), data, length) == length;
+}
+
+bool write_all(HFILE out, const uint8_t* data, int32_t length) {
+    if (out == HFILE_ERROR || length == 0) return true;
+    return _lwrite(out, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(length)) ==
+           static_cast<UINT>(length);
+}
+
+/**** Blocks in flight ****/
+
+enum class Direction { compress, expand };
+
+// One block between its reading and its writing.  `in` holds what was
+// read (the block's bytes, or its records), `out` what is written (its
+// records, or its bytes).
+struct Block {
+    enum Stage { free, read, coding, coded } stage = free;
+    int32_t n = 0;
+    CodecStatus status = CodecStatus::ok;
+    uint8_t* in = nullptr;
+    uint8_t* out = nullptr;
+    int32_t out_length = 0;
+    InputStream input[20];
+};
+
+struct Buffers {
+    int32_t in_size;
+    int32_t out_size;
+};
+
+Buffers buffers_for(Direction direction) {
+    if (direction == Direction::compress) return {kBlockSize, kMaxBlockRecordBytes};
+    return {kMaxReadRecordBytes, kBlockSize};
+}
+
+bool give_buffers(Block* block, Buffers sizes) {
+    if (block->in == nullptr) block->in = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(sizes.in_size)));
+    if (block->out == nullptr) block->out = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(sizes.out_size)));
+    return block->in != nullptr && block->out != nullptr;
+}
+
+void code_block(CodecState* s, Direction direction, Block* block) {
+    if (block->status != CodecStatus::ok) return;
+    if (s == nullptr) {
+        block->status = CodecStatus::no_memory;
+    } else if (direction == Direction::compress) {
+        encode_block(s, block->in, block->n);
+        block->out_length = store_block_records(s, block->n, block->out);
+    } else {
+        block->status = decode_block(s, block->input, block->n, block->out);
+        block->out_length = block->n;
+    }
+}
+
+// What the job is: which way, its two files and, for expansion, the bytes
+// still to produce.
+struct Stream {
+    Direction direction;
+    HFILE in;
+    HFILE out;
+    int64_t left;  // expansion: bytes not yet read as blocks
+};
+
+// Reads the next block into `block`; false at the end of the input, when
+// there is no block to read.  A failure is left in the block's status.
+bool read_block(Stream& stream, Block* block) {
+    block->status = CodecStatus::ok;
+    if (stream.direction == Direction::compress) {
+        int32_t got = read_some(stream.in, block->in, kBlockSize);
+        if (got < 0) {
+            block->status = CodecStatus::read_failed;
+            return true;
+        }
+        block->n = got & ~1;
+        return block->n > 0;
+    }
+    if (stream.left <= 0) return false;
+    block->n = static_cast<int32_t>(stream.left < kBlockSize ? stream.left : kBlockSize);
+    stream.left -= block->n;
+    block->status = read_block_records(block->n, read_exactly, &stream.in, block->in, block->input);
+    return true;
+}
+
+bool stop_asked(const JobControl* control) {
+    return control->stop.load(std::memory_order_relaxed) || pending_interrupt() != 0;
+}
+
+void block_written(JobControl* control, int64_t done) {
     control->bytes_done.store(done, std::memory_order_relaxed);
     if (control->on_block != nullptr) control->on_block(done);
 }
 
-CodecStatus compress_stream(HFILE in, HFILE out, int, JobControl* control) {
-    input_file = in;
-    output_file = out;
-    reset_level_streams();
+/**** One thread ****/
+
+CodecStatus run_alone(Stream& stream, JobControl* control) {
+    CodecState* s = new_codec_state();
+    if (s == nullptr) return CodecStatus::no_memory;
+    // The block's bytes stay in the state's own buffer, read there when
+    // compressing and decoded there when expanding.
+    Block block;
+    uint8_t** own = stream.direction == Direction::compress ? &block.in : &block.out;
+    *own = s->block_buffer;
+    CodecStatus result = give_buffers(&block, buffers_for(stream.direction)) ? CodecStatus::ok : CodecStatus::no_memory;
     int64_t done = 0;
-    for (;;) {
-        if (control->stop.load(std::memory_order_relaxed)) return CodecStatus::stopped;
-        UINT got = _lread(in, block_buffer, static_cast<UINT>(kBlockSize));
-        if (got == static_cast<UINT>(HFILE_ERROR)) return CodecStatus::read_failed;
-        int32_t n = static_cast<int32_t>(got) & ~1;
-        if (n == 0) return CodecStatus::ok;
-        encode_block(block_buffer, n);
-        CodecStatus status = write_block_records(n);
-        if (status != CodecStatus::ok) return status;
-        done += n;
+    while (result == CodecStatus::ok) {
+        if (stop_asked(control)) {
+            result = CodecStatus::stopped;
+            break;
+        }
+        if (!read_block(stream, &block)) break;
+        code_block(s, stream.direction, &block);
+        result = block.status;
+        if (result != CodecStatus::ok) break;
+        if (!write_all(stream.out, block.out, block.out_length)) {
+            result = CodecStatus::write_failed;
+            break;
+        }
+        done += block.n;
         block_written(control, done);
     }
+    *own = nullptr;
+    std::free(block.in);
+    std::free(block.out);
+    delete_codec_state(s);
+    return result;
 }
 
-CodecStatus expand_stream(HFILE in, HFILE out, int32_t size, int, JobControl* control) {
-    input_file = in;
-    output_file = out;
-    for (int depth = 0; depth < 20; ++depth) level_totals[depth][2] = kBlockSize >> depth;
-    if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
-    InputStream input[20];
-    bool pool_whole = false;
-    int64_t done = 0;
-    while (size > 0) {
-        if (control->stop.load(std::memory_order_relaxed)) return CodecStatus::stopped;
-        int32_t n = size < kBlockSize ? size : kBlockSize;
-        CodecStatus status = read_block_records(n, input);
-        if (status == CodecStatus::ok) status = decode_block(input, n, pool_whole);
-        free_block_records(input);
-        if (status != CodecStatus::ok) return status;
-        pool_whole = true;
-        if (out != HFILE_ERROR) {
-            UINT put = _lwrite(out, reinterpret_cast<LPCSTR>(block_buffer), static_cast<UINT>(n));
-            if (put != static_cast<UINT>(n)) return CodecStatus::write_failed;
+/**** Several threads ****/
+
+// The calling thread reads the blocks in order into a ring of 2T places
+// and writes each block's result in order as soon as it is coded; T
+// workers code the blocks in between, in the order they were read.  A
+// worker starts only when a block waits and every worker is busy, so a
+// short file starts no more workers than it has blocks.
+class Pipeline {
+public:
+    Pipeline(Stream& stream, int threads, JobControl* control)
+        : stream_(stream), threads_(threads), control_(control), ring_(2 * static_cast<size_t>(threads)) {}
+
+    ~Pipeline() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            quit_ = true;
         }
-        size -= n;
-        done += n;
-        block_written(control, done);
+        work_ready_.notify_all();
+        for (std::thread& worker : workers_) worker.join();
+        for (Block& block : ring_) {
+            std::free(block.in);
+            std::free(block.out);
+        }
     }
-    return CodecStatus::ok;
+
+    CodecStatus run() {
+        const int64_t places = static_cast<int64_t>(ring_.size());
+        bool input_ended = false;
+        int64_t done = 0;
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            if (stop_asked(control_)) return CodecStatus::stopped;
+            Block* oldest = &ring_[static_cast<size_t>(next_write_ % places)];
+            if (next_write_ < next_read_ && oldest->stage == Block::coded) {
+                lock.unlock();
+                if (oldest->status != CodecStatus::ok) return stop_asked(control_) ? CodecStatus::stopped : oldest->status;
+                if (!write_all(stream_.out, oldest->out, oldest->out_length)) {
+                    return stop_asked(control_) ? CodecStatus::stopped : CodecStatus::write_failed;
+                }
+                done += oldest->n;
+                block_written(control_, done);
+                lock.lock();
+                oldest->stage = Block::free;
+                ++next_write_;
+                continue;
+            }
+            if (!input_ended && next_read_ - next_write_ < places) {
+                Block* next = &ring_[static_cast<size_t>(next_read_ % places)];
+                lock.unlock();
+                bool got = give_buffers(next, buffers_for(stream_.direction));
+                if (!got) {
+                    next->status = CodecStatus::no_memory;
+                } else {
+                    got = read_block(stream_, next);
+                }
+                // A block that failed to read is the input's last.
+                input_ended = !got || next->status != CodecStatus::ok;
+                lock.lock();
+                if (got || next->status != CodecStatus::ok) {
+                    next->stage = Block::read;
+                    ++next_read_;
+                    if (idle_ == 0 && static_cast<int>(workers_.size()) < threads_) {
+                        workers_.emplace_back(&Pipeline::work, this);
+                    } else {
+                        work_ready_.notify_one();
+                    }
+                }
+                continue;
+            }
+            if (input_ended && next_write_ == next_read_) return CodecStatus::ok;
+            block_done_.wait(lock);
+        }
+    }
+
+private:
+    void work() {
+        keep_interrupts_off_this_thread();
+        CodecState* s = new_codec_state();
+        const int64_t places = static_cast<int64_t>(ring_.size());
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            while (!quit_ && next_code_ == next_read_) {
+                ++idle_;
+                work_ready_.wait(lock);
+                --idle_;
+            }
+            if (quit_) break;
+            Block* block = &ring_[static_cast<size_t>(next_code_ % places)];
+            ++next_code_;
+            block->stage = Block::coding;
+            lock.unlock();
+            code_block(s, stream_.direction, block);
+            lock.lock();
+            block->stage = Block::coded;
+            block_done_.notify_one();
+        }
+        lock.unlock();
+        delete_codec_state(s);
+    }
+
+    Stream& stream_;
+    const int threads_;
+    JobControl* const control_;
+    std::vector<Block> ring_;
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_;  // a block waits to be coded, or quit
+    std::condition_variable block_done_;  // a block has been coded
+    // Blocks are numbered in file order: read up to next_read_, handed to
+    // workers up to next_code_, written up to next_write_.
+    int64_t next_read_ = 0;
+    int64_t next_code_ = 0;
+    int64_t next_write_ = 0;
+    int idle_ = 0;
+    bool quit_ = false;
+};
+
+CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
+    if (threads <= 0) threads = usable_processors();
+    if (stream.direction == Direction::expand) {
+        int64_t blocks = (stream.left + kBlockSize - 1) / kBlockSize;
+        if (blocks < threads) threads = static_cast<int>(blocks > 0 ? blocks : 1);
+    }
+    CodecStatus status;
+    if (threads == 1) {
+        status = run_alone(stream, control);
+    } else {
+        // Interrupts wait for the workers to be joined.
+        defer_interrupts(true);
+        {
+            Pipeline pipeline(stream, threads, control);
+            status = pipeline.run();
+        }
+        defer_interrupts(false);
+    }
+    return status;
+}
+
+}  // namespace
+
+CodecStatus compress_stream(HFILE in, HFILE out, int threads, JobControl* control) {
+    Stream stream{Direction::compress, in, out, 0};
+    return run_stream(stream, threads, control);
+}
+
+CodecStatus expand_stream(HFILE in, HFILE out, int32_t size, int threads, JobControl* control) {
+    if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
+    Stream stream{Direction::expand, in, out, size};
+    return run_stream(stream, threads, control);
 }

@@ -15,3 +15,20 @@ bool guard_against_interrupts(const char* name);
 // Forgets the guarded name: call it once the file has been moved to its
 // final name or removed.
 void release_interrupt_guard();
+
+// While a job's pipeline runs, an interrupt is only noted: the job stops
+// between two blocks, joins its workers, removes its output, and the
+// program then ends as the interrupt would have ended it.  A second
+// interrupt meanwhile ends the program at once.
+void defer_interrupts(bool on);
+
+// The signal noted while interrupts were deferred; 0 for none.
+int pending_interrupt();
+
+// Ends the program as the noted interrupt would have: exit status 128 + its
+// number.  Returns when none was noted.
+void end_if_interrupted();
+
+// Keeps interrupts off the calling thread, so that the thread that runs
+// the job takes them all: called by each worker as it starts.
+void keep_interrupts_off_this_thread();

@@ -6,20 +6,17 @@
 #include "codec/bounded_code.h"
 #include "codec/dec/small_list.h"
 #include "codec/dec/small_spans.h"
-#include "codec/job_files.h"
 #include "codec/pick.h"
-#include "codec/progress.h"
-#include "codec/stream_records.h"
 #include "codec/working_state.h"
 
-static inline int32_t span_of(int depth) { return level_totals[depth][2]; }
+static inline int32_t span_of(const CodecState* s, int depth) { return s->level_totals[depth][2]; }
 
 // Twice the most the decoder holds, for a margin.
 static_assert(kDecoderNodes >= 2 * 256 * (kSmallDepth + 3) && kDecoderNodes <= kPoolSize, "the decoder's nodes");
 
 /**** Root list ****/
 
-bool read_root_list(InputStream* root, int depth, int32_t n) {
+bool read_root_list(CodecState* s, InputStream* root, int depth, int32_t n) {
     int32_t stored = get_bounded(root, kBlockSize);
     if (stored != n) return false;
     RunNode head;
@@ -36,11 +33,11 @@ bool read_root_list(InputStream* root, int depth, int32_t n) {
         // that never pass r make the list describe exactly n bytes.
         if (symbol <= previous || count < 1 || count > r || overran(root)) {
             last->next = nullptr;
-            pending_lists[depth][0] = head.next;
+            s->pending_lists[depth][0] = head.next;
             return false;
         }
         previous = symbol;
-        RunNode* node = take_node();
+        RunNode* node = take_node(s);
         node->symbol = static_cast<uint16_t>(symbol);
         node->count = count;
         last->next = node;
@@ -48,7 +45,7 @@ bool read_root_list(InputStream* root, int depth, int32_t n) {
         r -= count;
     }
     last->next = nullptr;
-    pending_lists[depth][0] = head.next;
+    s->pending_lists[depth][0] = head.next;
     return true;
 }
 
@@ -73,19 +70,19 @@ bool read_root_list(InputStream* root, int depth, int32_t n) {
 // and the bound is the run's count; testing for that, rather than computing
 // the bound from both remainders, keeps the remainders off the chain from
 // one code to the next.
-static bool split_list(int depth, InputStream* stream) {
+static bool split_list(CodecState* s, int depth, InputStream* stream) {
     // The stream is read through a local copy, which the compiler can keep
     // in registers across the node stores of the walk.
     InputStream local = *stream;
-    RunNode* node = pending_lists[depth][0];
-    int32_t a_total = span_of(depth + 1);
-    int32_t b_total = level_totals[depth][0] - a_total;
-    level_totals[depth + 1][0] = a_total;
-    level_totals[depth + 1][1] = b_total;
+    RunNode* node = s->pending_lists[depth][0];
+    int32_t a_total = span_of(s, depth + 1);
+    int32_t b_total = s->level_totals[depth][0] - a_total;
+    s->level_totals[depth + 1][0] = a_total;
+    s->level_totals[depth + 1][1] = b_total;
     int32_t rem0 = a_total;
     int32_t rem1 = b_total;
 
-    RunNode* free_head = node_pool.free_head;
+    RunNode* free_head = s->node_pool.free_head;
     RunNode early_head;
     RunNode late_head;
     RunNode* early = &early_head;
@@ -93,7 +90,7 @@ static bool split_list(int depth, InputStream* stream) {
     while (rem0 != 0 && rem1 != 0) {
         if (node == nullptr) {  // only a damaged root list gets here
             *stream = local;
-            node_pool.free_head = free_head;
+            s->node_pool.free_head = free_head;
             return false;
         }
         int32_t q = node->count;
@@ -124,7 +121,7 @@ static bool split_list(int depth, InputStream* stream) {
         rem1 -= b;
         node = next;
     }
-    node_pool.free_head = free_head;
+    s->node_pool.free_head = free_head;
     if (rem0 > 0) {
         early->next = node;
         late->next = nullptr;
@@ -132,17 +129,17 @@ static bool split_list(int depth, InputStream* stream) {
         late->next = node;
         early->next = nullptr;
     }
-    pending_lists[depth][0] = nullptr;
-    pending_lists[depth + 1][0] = early_head.next;
-    pending_lists[depth + 1][1] = late_head.next;
+    s->pending_lists[depth][0] = nullptr;
+    s->pending_lists[depth + 1][0] = early_head.next;
+    s->pending_lists[depth + 1][1] = late_head.next;
     *stream = local;
     return true;
 }
 
 // Copies the list at `depth` into `small` and gives its nodes back.
-static void take_small_list(int depth, SmallList& small) {
-    RunNode* list = pending_lists[depth][0];
-    pending_lists[depth][0] = nullptr;
+static void take_small_list(CodecState* s, int depth, SmallList& small) {
+    RunNode* list = s->pending_lists[depth][0];
+    s->pending_lists[depth][0] = nullptr;
     RunNode* last = list;
     int k = 0;
     for (RunNode* node = list; node != nullptr && k < kSmallRuns; node = node->next, ++k) {
@@ -152,8 +149,8 @@ static void take_small_list(int depth, SmallList& small) {
     }
     small.runs = k;
     mark_end(small);
-    node_pool.free_tail->next = list;
-    node_pool.free_tail = last;
+    s->node_pool.free_tail->next = list;
+    s->node_pool.free_tail = last;
 }
 
 /**** Blocks ****/
@@ -163,37 +160,39 @@ static void take_small_list(int depth, SmallList& small) {
 // set in `waiting`, until everything before it has been written.  A list of
 // one run is its span filled with one byte: no bits are stored for it at
 // any depth below, so it is written out whole.
-CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole) {
-    if (!pool_whole) thread_node_pool(kDecoderNodes);
-    reset_pending_lists();
+CodecStatus decode_block(CodecState* s, InputStream input[20], int32_t n, uint8_t* out) {
+    if (!s->pool_whole) thread_node_pool(s, kDecoderNodes);
+    s->pool_whole = false;
+    for (int depth = 0; depth < 20; ++depth) s->level_totals[depth][2] = kBlockSize >> depth;
+    reset_pending_lists(s);
     int top = top_depth_of(n);
-    if (!read_root_list(&input[top], top, n)) return CodecStatus::damaged;
-    level_totals[top][0] = n;
+    if (!read_root_list(s, &input[top], top, n)) return CodecStatus::damaged;
+    s->level_totals[top][0] = n;
 
     uint32_t waiting = 0;
     int32_t p = 0;
     int depth = top;
     for (;;) {
         for (;;) {
-            RunNode* list = pending_lists[depth][0];
-            int32_t t = level_totals[depth][0];
+            RunNode* list = s->pending_lists[depth][0];
+            int32_t t = s->level_totals[depth][0];
             if (list->next == nullptr || depth >= kSmallDepth) {
                 // The lists cover the block in order, so a span never runs
                 // past its end; the test only guards the writes below.
                 if (t > n - p) return CodecStatus::damaged;
                 if (list->next == nullptr) {
-                    std::memset(block_buffer + p, list->symbol, static_cast<size_t>(t));
-                    pending_lists[depth][0] = nullptr;
-                    give_back_node(list);
+                    std::memset(out + p, list->symbol, static_cast<size_t>(t));
+                    s->pending_lists[depth][0] = nullptr;
+                    give_back_node(s, list);
                 } else {
                     SmallList small;
-                    take_small_list(depth, small);
-                    decode_small_span(depth, small, t, input, block_buffer + p);
+                    take_small_list(s, depth, small);
+                    decode_small_span(depth, small, t, input, out + p);
                 }
                 p += t;
                 break;
             }
-            if (!split_list(depth, &input[depth + 1])) return CodecStatus::damaged;
+            if (!split_list(s, depth, &input[depth + 1])) return CodecStatus::damaged;
             ++depth;
             waiting |= 1u << depth;
         }
@@ -203,41 +202,19 @@ CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole) {
         if (waiting == 0) return CodecStatus::damaged;
         int j = 31 - __builtin_clz(waiting);
         waiting &= ~(1u << j);
-        int32_t t = level_totals[j][1];
-        if (pending_lists[j][1] == nullptr || t < 2) return CodecStatus::damaged;
+        int32_t t = s->level_totals[j][1];
+        if (s->pending_lists[j][1] == nullptr || t < 2) return CodecStatus::damaged;
         int m = top_depth_of(t);
         if (m < j) return CodecStatus::damaged;
-        pending_lists[m][0] = pending_lists[j][1];
-        level_totals[m][0] = t;
-        pending_lists[j][1] = nullptr;
+        s->pending_lists[m][0] = s->pending_lists[j][1];
+        s->level_totals[m][0] = t;
+        s->pending_lists[j][1] = nullptr;
         depth = m;
     }
     for (int d = top; d < 20; ++d) {
         if (overran(&input[d])) return CodecStatus::damaged;
     }
-    return CodecStatus::ok;
-}
-
-CodecStatus expand_blocks(int32_t size) {
-    for (int depth = 0; depth < 20; ++depth) level_totals[depth][2] = kBlockSize >> depth;
-    if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
-    InputStream input[20];
-    // A block decoded without fault has given every node back.
-    bool pool_whole = false;
-    int64_t done = 0;
-    while (size > 0) {
-        int32_t n = size < kBlockSize ? size : kBlockSize;
-        CodecStatus status = read_block_records(n, input);
-        if (status == CodecStatus::ok) status = decode_block(input, n, pool_whole);
-        free_block_records(input);
-        if (status != CodecStatus::ok) return status;
-        pool_whole = true;
-        UINT put = _lwrite(output_file, reinterpret_cast<LPCSTR>(block_buffer),
-                           static_cast<UINT>(n));
-        if (put != static_cast<UINT>(n)) return CodecStatus::write_failed;
-        size -= n;
-        done += n;
-        report_progress(done);
-    }
+    // Each list that a split made has been written out and its nodes given back.
+    s->pool_whole = true;
     return CodecStatus::ok;
 }

@@ -19,13 +19,11 @@
 #include "codec/bit_stream.h"
 #include "codec/codec_status.h"
 
-// Produces `size` bytes (even, not negative) from the blocks of input_file
-// and appends them to output_file.
-CodecStatus expand_blocks(int32_t size);
+struct CodecState;
 
 // Builds the block's run list in slot 0 of depth `depth` from the root stream
 // in input[depth]; false when the list does not describe n bytes.
-bool read_root_list(InputStream* root, int depth, int32_t n);
+bool read_root_list(CodecState* s, InputStream* root, int depth, int32_t n);
 
 // The nodes of the pool that the decoder threads.  It holds runs in lists
 // only down to kSmallDepth: the list being split and the later halves that
@@ -34,9 +32,8 @@ bool read_root_list(InputStream* root, int depth, int32_t n);
 // Threading the whole pool would only touch memory that it never takes.
 constexpr int kDecoderNodes = 8192;
 
-// Decodes one block of n bytes whose records are in input[] into
-// block_buffer.  The decoder's nodes are threaded anew unless `pool_whole`
-// says that all of them are on the free list already, as after a block that
-// was decoded without fault: each list that a split makes is written out in
-// the end, and its nodes given back.
-CodecStatus decode_block(InputStream input[20], int32_t n, bool pool_whole);
+// Decodes one block of n bytes whose records are in input[] into out (room
+// for n bytes).  The decoder's nodes are threaded anew unless the state's
+// pool_whole says that all of them are on the free list already, as after a
+// block that was decoded without fault.
+CodecStatus decode_block(CodecState* s, InputStream input[20], int32_t n, uint8_t* out);

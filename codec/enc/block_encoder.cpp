@@ -9,24 +9,19 @@
 #include "codec/enc/list_merge.h"
 #include "codec/enc/merge_limits_asm.h"
 #include "codec/enc/pair_quads.h"
-#include "codec/job_files.h"
 #include "codec/pick.h"
-#include "codec/progress.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 
 static_assert(kEncoderNodes >= 22 * 256 && kEncoderNodes <= kPoolSize, "the encoder's nodes");
 
-// One writer per level stays open for the whole block.
-static LevelWriter writers[kLevels];
-
 /**** Root stream ****/
 
-void write_root_list(int32_t n) {
-    LevelStream* root = &level_streams[kRootStream];
+void write_root_list(CodecState* s, int32_t n) {
+    LevelStream* root = &s->level_streams[kRootStream];
     put_bounded(root, n, kBlockSize);
     int32_t r = n;
-    for (RunNode* node = pending_lists[20][0]; node != nullptr; node = node->next) {
+    for (RunNode* node = s->pending_lists[20][0]; node != nullptr; node = node->next) {
         put_bounded(root, node->symbol, 255);
         if (node->count < 256) {
             put_bounded(root, 0, 2);
@@ -46,16 +41,16 @@ void write_root_list(int32_t n) {
 
 // Pairs 2g and 2g + 1 together with their level-1 merge, from the table:
 // the order bits, the split values and the 4-byte list at level 2.
-static inline RunNode* quad_list(const QuadEntry* table, const uint8_t* q) {
+static inline RunNode* quad_list(CodecState* s, const QuadEntry* table, const uint8_t* q) {
     const QuadEntry& e = table[quad_index(q)];
-    write_bits(writers[0], e.order_bits, e.order_count);
-    write_bits(writers[1], e.split_bits, e.split_count);
-    RunNode* first = take_node();
+    write_bits(s->writers[0], e.order_bits, e.order_count);
+    write_bits(s->writers[1], e.split_bits, e.split_count);
+    RunNode* first = take_node(s);
     RunNode* last = first;
     first->symbol = q[e.source[0]];
     first->count = e.count[0];
     for (int k = 1; k < e.runs; ++k) {
-        RunNode* node = take_node();
+        RunNode* node = take_node(s);
         node->symbol = q[e.source[k]];
         node->count = e.count[k];
         last->next = node;
@@ -211,11 +206,11 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
     out.runs = static_cast<int>(po - out.cells);
 }
 
-static RunNode* pool_list(const ArrayList& list) {
+static RunNode* pool_list(CodecState* s, const ArrayList& list) {
     RunNode head;
     RunNode* last = &head;
     for (int k = 0; k < list.runs; ++k) {
-        RunNode* node = take_node();
+        RunNode* node = take_node(s);
         node->symbol = list.cells[k];
         node->count = list.cells[kStride + k];
         last->next = node;
@@ -240,15 +235,15 @@ static_assert(kLaneLevel == kArrayLevel - 1, "one array merge above the lanes");
 static_assert(kSpansPerGroup == 1 << (kGroupLevel - kArrayLevel), "a group's spans end at its level");
 static_assert(kShapedBounds >= kLaneGroup / 2, "a group's merges stay within the table of shapes");
 
-static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
+static void encode_spans(CodecState* s, const uint8_t* chunk, int32_t first, int count) {
     const uint8_t* group = chunk + kArraySpan * first;
-    alignas(16) static uint8_t padded[kLaneGroup];
+    alignas(16) uint8_t padded[kLaneGroup];
     if (count < kSpansPerGroup) {  // the block's last spans: the lanes past them are left unread
         std::memcpy(padded, group, static_cast<size_t>(kArraySpan) * count);
         group = padded;
     }
     ArrayList halves[kLanes];
-    code_lane_group(group, 2 * count, writers, halves);
+    code_lane_group(group, 2 * count, s->writers, halves);
     // waiting[level - kArrayLevel]: the earlier list of that level in the
     // group, while its partner is being built.
     ArrayList waiting[kGroupLevel - kArrayLevel];
@@ -261,20 +256,20 @@ static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
         const int top = kArrayLevel + __builtin_ctz(~static_cast<unsigned>(k));
         ArrayList* made = top < kGroupLevel ? &waiting[top - kArrayLevel] : &group_list;
         ArrayList* out = top == kArrayLevel ? made : &lists[0];
-        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, writers[kArrayLevel - 1], *out);
+        merge_arrays(halves[2 * k], halves[2 * k + 1], kArraySpan / 2, s->writers[kArrayLevel - 1], *out);
         for (int level = kArrayLevel; level < top; ++level) {
             ArrayList* next = level + 1 == top ? made : (out == &lists[0] ? &lists[1] : &lists[0]);
-            merge_arrays(waiting[level - kArrayLevel], *out, kArraySpan << (level - kArrayLevel), writers[level],
+            merge_arrays(waiting[level - kArrayLevel], *out, kArraySpan << (level - kArrayLevel), s->writers[level],
                          *next);
             out = next;
         }
         if (top == kGroupLevel) {
             int32_t index = first / kSpansPerGroup;
-            pending_lists[top][index & 1] = pool_list(group_list);
-            level_totals[top][index & 1] = kLaneGroup;
+            s->pending_lists[top][index & 1] = pool_list(s, group_list);
+            s->level_totals[top][index & 1] = kLaneGroup;
             int32_t g = (first + kSpansPerGroup) * (kArraySpan / 4) - 1;  // the group's last quad
             for (int level = top; (g >> (level - 2)) & 1; ++level)
-                merge_into(level, (g >> (level - 1)) & 1, writers[level]);
+                merge_into(s, level, (g >> (level - 1)) & 1, s->writers[level]);
         }
     }
     if (count == kSpansPerGroup) return;
@@ -282,67 +277,50 @@ static void encode_spans(const uint8_t* chunk, int32_t first, int count) {
     // level on the pool, for the closing pass.
     for (int level = kArrayLevel; level < kGroupLevel; ++level) {
         if ((count >> (level - kArrayLevel)) & 1) {
-            pending_lists[level][0] = pool_list(waiting[level - kArrayLevel]);
-            level_totals[level][0] = kArraySpan << (level - kArrayLevel);
+            s->pending_lists[level][0] = pool_list(s, waiting[level - kArrayLevel]);
+            s->level_totals[level][0] = kArraySpan << (level - kArrayLevel);
         }
     }
 }
 
-void encode_block(const uint8_t* chunk, int32_t n) {
+void encode_block(CodecState* s, const uint8_t* chunk, int32_t n) {
     const QuadEntry* table = quad_entries();
-    thread_node_pool(kEncoderNodes);
-    reset_pending_lists();
-    level_totals[1][0] = 2;
-    level_totals[1][1] = 2;
-    level_totals[2][0] = 4;
-    level_totals[2][1] = 4;
-    for (int level = 0; level < kRootStream; ++level) writers[level] = open_writer(&level_streams[level]);
+    thread_node_pool(s, kEncoderNodes);
+    reset_pending_lists(s);
+    s->level_totals[1][0] = 2;
+    s->level_totals[1][1] = 2;
+    s->level_totals[2][0] = 4;
+    s->level_totals[2][1] = 4;
+    for (int level = 0; level < kRootStream; ++level) s->writers[level] = open_writer(&s->level_streams[level]);
 
     // Pairs d = 2g and 2g + 1 end with the level-1 merge into slot g & 1 of
     // level 2; the carries above follow the bits of g as a counter.
     int32_t quads = n / 4;
     int32_t spans = n / kArraySpan;
     for (int32_t first = 0; first < spans; first += kSpansPerGroup)
-        encode_spans(chunk, first, spans - first < kSpansPerGroup ? spans - first : kSpansPerGroup);
+        encode_spans(s, chunk, first, spans - first < kSpansPerGroup ? spans - first : kSpansPerGroup);
     for (int32_t g = spans * (kArraySpan / 4); g < quads; ++g) {
-        pending_lists[2][g & 1] = quad_list(table, chunk + 4 * g);
-        for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(k, (g >> (k - 1)) & 1, writers[k]);
+        s->pending_lists[2][g & 1] = quad_list(s, table, chunk + 4 * g);
+        for (int k = 2; (g >> (k - 2)) & 1; ++k) merge_into(s, k, (g >> (k - 1)) & 1, s->writers[k]);
     }
     if (n & 2) {  // an odd number of pairs: the last one waits at level 1
         unsigned x = chunk[n - 2];
         unsigned y = chunk[n - 1];
-        pending_lists[1][0] = leaf_list(x, y);
-        if (x != y) write_bits(writers[0], x < y, 1);
+        s->pending_lists[1][0] = leaf_list(s, x, y);
+        if (x != y) write_bits(s->writers[0], x < y, 1);
     }
 
     // Closing pass: a short block leaves lists of unequal spans behind.
     for (int level = 1; level <= 19; ++level) {
-        if (pending_lists[level][1] != nullptr) {
-            merge_into(level, pending_lists[level + 1][0] != nullptr ? 1 : 0, writers[level]);
-        } else if (pending_lists[level][0] != nullptr) {
-            int side = pending_lists[level + 1][0] != nullptr ? 1 : 0;
-            pending_lists[level + 1][side] = pending_lists[level][0];
-            level_totals[level + 1][side] = level_totals[level][0];
-            pending_lists[level][0] = nullptr;
+        if (s->pending_lists[level][1] != nullptr) {
+            merge_into(s, level, s->pending_lists[level + 1][0] != nullptr ? 1 : 0, s->writers[level]);
+        } else if (s->pending_lists[level][0] != nullptr) {
+            int side = s->pending_lists[level + 1][0] != nullptr ? 1 : 0;
+            s->pending_lists[level + 1][side] = s->pending_lists[level][0];
+            s->level_totals[level + 1][side] = s->level_totals[level][0];
+            s->pending_lists[level][0] = nullptr;
         }
     }
-    for (int level = 0; level < kRootStream; ++level) close_writer(&level_streams[level], writers[level]);
-    write_root_list(n);
-}
-
-CodecStatus compress_blocks(uint8_t* chunk_buffer) {
-    reset_level_streams();
-    int64_t done = 0;
-    for (;;) {
-        UINT got = _lread(input_file, chunk_buffer, static_cast<UINT>(kBlockSize));
-        if (got == static_cast<UINT>(HFILE_ERROR)) return CodecStatus::read_failed;
-        if (got == 0) return CodecStatus::ok;
-        int32_t n = static_cast<int32_t>(got) & ~1;
-        if (n == 0) return CodecStatus::ok;
-        encode_block(chunk_buffer, n);
-        CodecStatus status = write_block_records(n);
-        if (status != CodecStatus::ok) return status;
-        done += n;
-        report_progress(done);
-    }
+    for (int level = 0; level < kRootStream; ++level) close_writer(&s->level_streams[level], s->writers[level]);
+    write_root_list(s, n);
 }

@@ -13,15 +13,12 @@
 
 #include <cstdint>
 
-#include "codec/codec_status.h"
-
-// Codes input_file from its current position to its end and appends the
-// blocks to output_file.  chunk_buffer is block_buffer.
-CodecStatus compress_blocks(uint8_t* chunk_buffer);
+struct CodecState;
 
 // Writes the block's byte count and its whole run list into the root stream.
-void write_root_list(int32_t n);
+void write_root_list(CodecState* s, int32_t n);
 
 // Pairs, merges and closes one block of n bytes (n even, 2..524288) held in
-// chunk_buffer; afterwards the streams hold the block's bits.
-void encode_block(const uint8_t* chunk_buffer, int32_t n);
+// chunk; afterwards the state's streams hold the block's bits, ready for
+// store_block_records.
+void encode_block(CodecState* s, const uint8_t* chunk, int32_t n);

@@ -14,18 +14,18 @@
 // occurrences must put at least n - rem1 of them into the earlier span (the
 // later one has no room for more) and at most min(rem0, n); the split value
 // is coded relative to that lower limit.
-void merge_into(int level, int side, LevelWriter& writer) {
-    RunNode* a = pending_lists[level][0];
-    RunNode* b = pending_lists[level][1];
-    int32_t rem0 = level_totals[level][0];
-    int32_t rem1 = level_totals[level][1];
-    level_totals[level + 1][side] = rem0 + rem1;
+void merge_into(CodecState* s, int level, int side, LevelWriter& writer) {
+    RunNode* a = s->pending_lists[level][0];
+    RunNode* b = s->pending_lists[level][1];
+    int32_t rem0 = s->level_totals[level][0];
+    int32_t rem1 = s->level_totals[level][1];
+    s->level_totals[level + 1][side] = rem0 + rem1;
 
     // Branch-free: each step takes the node with the smaller symbol, or both
     // when they are equal, by masks rather than by branches; merges of
     // short lists are too irregular for branches to be guessed well.
     LevelWriter w = writer;
-    RunNode* free_tail = node_pool.free_tail;
+    RunNode* free_tail = s->node_pool.free_tail;
     RunNode head;
     RunNode* last = &head;
 #ifdef Q73_X86_64_LOOPS
@@ -143,31 +143,31 @@ void merge_into(int level, int side, LevelWriter& writer) {
     }
 #endif
     writer = w;
-    node_pool.free_tail = free_tail;
+    s->node_pool.free_tail = free_tail;
     // One span is full: every remaining symbol has the bound 0.
     last->next = a != nullptr ? a : b;
-    pending_lists[level + 1][side] = head.next;
-    pending_lists[level][0] = nullptr;
-    pending_lists[level][1] = nullptr;
+    s->pending_lists[level + 1][side] = head.next;
+    s->pending_lists[level][0] = nullptr;
+    s->pending_lists[level][1] = nullptr;
 }
 
-void merge_level(int level, int side) {
-    LevelWriter writer = open_writer(&level_streams[level]);
-    merge_into(level, side, writer);
-    close_writer(&level_streams[level], writer);
+void merge_level(CodecState* s, int level, int side) {
+    LevelWriter writer = open_writer(&s->level_streams[level]);
+    merge_into(s, level, side, writer);
+    close_writer(&s->level_streams[level], writer);
 }
 
 /**** Leaves ****/
 
-RunNode* leaf_list(unsigned x, unsigned y) {
-    RunNode* first = take_node();
+RunNode* leaf_list(CodecState* s, unsigned x, unsigned y) {
+    RunNode* first = take_node(s);
     if (x == y) {
         first->symbol = static_cast<uint16_t>(x);
         first->count = 2;
         first->next = nullptr;
         return first;
     }
-    RunNode* second = take_node();
+    RunNode* second = take_node(s);
     first->symbol = static_cast<uint16_t>(x < y ? x : y);
     first->count = 1;
     first->next = second;

@@ -8,6 +8,7 @@
 
 #include "codec/bit_stream.h"
 
+struct CodecState;
 struct RunNode;
 
 // The nodes of the pool that the encoder threads.  At most one list waits
@@ -21,12 +22,12 @@ constexpr int kEncoderNodes = 8192;
 
 // Merges the two lists of level L into slot `side` of level L + 1, writing
 // split values through `writer`, which is open on LevelStream L.
-void merge_into(int level, int side, LevelWriter& writer);
+void merge_into(CodecState* s, int level, int side, LevelWriter& writer);
 
 // merge_into with a writer opened and closed around the merge.
-void merge_level(int level, int side);
+void merge_level(CodecState* s, int level, int side);
 
 // Takes the leaf list of the pair x, y from the node pool: one node of
 // count 2 when the bytes are equal, else the smaller and the larger byte
 // with count 1 each.  Writes nothing.
-RunNode* leaf_list(unsigned x, unsigned y);
+RunNode* leaf_list(CodecState* s, unsigned x, unsigned y);

@@ -7,6 +7,7 @@
 // halves for callers that must know.  _lwrite counts what it writes to each
 // descriptor, for written_mark: a pipe cannot tell its length by seeking.
 #include "platform/files.h"
+#include "platform/interrupts.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -45,7 +46,7 @@ UINT _lread(HFILE file, LPVOID buffer, UINT count) {
     UINT done = 0;
     while (done < count) {
         ssize_t got = read(file, p + done, count - done);
-        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno == EINTR && pending_interrupt() == 0) continue;
         if (got < 0) return done ? done : static_cast<UINT>(HFILE_ERROR);
         if (got == 0) break;
         done += static_cast<UINT>(got);
@@ -57,7 +58,7 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count) {
     UINT done = 0;
     while (done < count) {
         ssize_t put = write(file, buffer + done, count - done);
-        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno == EINTR && pending_interrupt() == 0) continue;
         if (put <= 0) {
             bytes_written[file] += done;
             return static_cast<UINT>(HFILE_ERROR);

@@ -17,15 +17,23 @@
 static char guarded_name[4096];
 static volatile sig_atomic_t name_is_guarded = 0;
 static bool handlers_installed = false;
+static volatile sig_atomic_t deferring = 0;
+static volatile sig_atomic_t noted_signal = 0;
 
 static const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
 static void on_interrupt(int signal_number) {
+    if (deferring && noted_signal == 0) {
+        noted_signal = signal_number;
+        return;
+    }
     if (name_is_guarded) unlink(guarded_name);
     _exit(128 + signal_number);
 }
 
 static void install_handlers() {
+    // No SA_RESTART: a read or write that waits on a pipe or a terminal
+    // returns, so that a deferred interrupt is seen at once.
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
     action.sa_handler = on_interrupt;
@@ -60,4 +68,27 @@ bool guard_against_interrupts(const char* name) {
 void release_interrupt_guard() {
     name_is_guarded = 0;
     std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+void defer_interrupts(bool on) {
+    if (on && !handlers_installed) install_handlers();
+    deferring = on ? 1 : 0;
+}
+
+int pending_interrupt() {
+    return noted_signal;
+}
+
+void end_if_interrupted() {
+    int signal_number = noted_signal;
+    if (signal_number == 0) return;
+    if (name_is_guarded) unlink(guarded_name);
+    _exit(128 + signal_number);
+}
+
+void keep_interrupts_off_this_thread() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal_number : kInterrupts) sigaddset(&set, signal_number);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }

@@ -15,3 +15,13 @@ bool guard_against_interrupts(const char*) {
 }
 
 void release_interrupt_guard() {}
+
+void defer_interrupts(bool) {}
+
+int pending_interrupt() {
+    return 0;
+}
+
+void end_if_interrupted() {}
+
+void keep_interrupts_off_this_thread() {}

@@ -12,10 +12,13 @@
 #include "tests/codec/stream_bits.h"
 #include "tests/support/codec_runs.h"
 
+// The codec state that this file's cases code their blocks in.
+static CodecState* const state = new_codec_state();
+
 namespace {
 
 TEST(LevelStreamBits, UsedLengthCountsEveryTouchedByte) {
-    LevelStream& s = level_streams[3];
+    LevelStream& s = state->level_streams[3];
     reset_level_stream(&s);
     EXPECT_EQ(used_length(&s), 0);
     for (int i = 0; i < 8; ++i) put_bit(&s, 0);
@@ -26,7 +29,7 @@ TEST(LevelStreamBits, UsedLengthCountsEveryTouchedByte) {
 }
 
 TEST(LevelStreamBits, BitsFillBytesFromTheMostSignificantEnd) {
-    LevelStream& s = level_streams[3];
+    LevelStream& s = state->level_streams[3];
     reset_level_stream(&s);
     put_bit(&s, 1);
     put_bit(&s, 0);
@@ -36,7 +39,7 @@ TEST(LevelStreamBits, BitsFillBytesFromTheMostSignificantEnd) {
 }
 
 TEST(LevelStreamBits, AResetClearsEveryByteThatWasWritten) {
-    LevelStream& s = level_streams[4];
+    LevelStream& s = state->level_streams[4];
     reset_level_stream(&s);
     for (int i = 0; i < 8 * 1000 + 3; ++i) put_bit(&s, 1);
     reset_level_stream(&s);
@@ -50,9 +53,9 @@ TEST(LevelWriters, ClosedWritersHoldTheBitsPutOneByOne) {
     Bytes noise = random_bytes(4096, 7u);
     for (int offset = 0; offset < 8; ++offset) {
         for (int codes : {0, 1, 3, 8, 31, 200}) {
-            LevelStream* fast = &level_streams[0];
-            LevelStream* slow = &level_streams[1];
-            reset_level_streams();
+            LevelStream* fast = &state->level_streams[0];
+            LevelStream* slow = &state->level_streams[1];
+            reset_level_streams(state);
             for (int k = 0; k < offset; ++k) {
                 put_bit(fast, k & 1);
                 put_bit(slow, k & 1);
@@ -69,7 +72,7 @@ TEST(LevelWriters, ClosedWritersHoldTheBitsPutOneByOne) {
             ASSERT_EQ(fast->mask, slow->mask);
         }
     }
-    reset_level_streams();
+    reset_level_streams(state);
 }
 
 // The writer stores its low word after every code, full or not.  A stream
@@ -77,7 +80,7 @@ TEST(LevelWriters, ClosedWritersHoldTheBitsPutOneByOne) {
 // buffer: the bits come back, the bytes past them stay 0, and the fields
 // behind the buffer are never written.
 TEST(LevelWriters, AStreamFilledToItsCapacityStaysInItsBuffer) {
-    LevelStream* s = &level_streams[4];
+    LevelStream* s = &state->level_streams[4];
     reset_level_stream(s);
     // The bytes between the buffer and the position behind it (alignment).
     uint8_t* behind = s->buffer + kStreamCapacity;

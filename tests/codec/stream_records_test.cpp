@@ -1,12 +1,11 @@
-// A block's records read from a file: each lands in its own stream, turned
-// around and with zero padding behind it, and the reading stops where the
-// block ends.
+// A block's records read in order from a source that only goes forward:
+// each lands in its own stream, turned around and with zero padding behind
+// it, and the reading stops where the block ends.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "codec/bit_stream.h"
-#include "codec/job_files.h"
 #include "codec/stream_records.h"
 #include "tests/support/temp_files.h"
 
@@ -32,11 +31,24 @@ RecordFile record_file(const std::vector<size_t>& lengths) {
     return f;
 }
 
-CodecStatus read_from(const TempDir& dir, const Bytes& file, InputStream input[20]) {
-    write_file(dir.file("records"), file);
-    OFSTRUCT of;
-    input_file = OpenFile(dir.file("records").c_str(), &of, OF_READ);
-    return read_block_records(1000, input);
+// Bytes handed out in order, as a pipe would.
+struct Source {
+    const Bytes* bytes;
+    size_t at;
+};
+
+bool read_source(void* source, uint8_t* data, int32_t length) {
+    Source* s = static_cast<Source*>(source);
+    size_t left = s->bytes->size() - s->at;
+    size_t take = static_cast<size_t>(length) < left ? static_cast<size_t>(length) : left;
+    std::memcpy(data, s->bytes->data() + s->at, take);
+    s->at += take;
+    return take == static_cast<size_t>(length);
+}
+
+CodecStatus read_from(Source* source, std::vector<uint8_t>* buffer, InputStream input[20]) {
+    buffer->assign(kMaxReadRecordBytes, 0xEE);
+    return read_block_records(1000, read_source, source, buffer->data(), input);
 }
 
 const std::vector<size_t> kLengths = {0, 1, 3, 7, 8, 9, 31, 64, 0, 5, 2};
@@ -44,9 +56,10 @@ const std::vector<size_t> kLengths = {0, 1, 3, 7, 8, 9, 31, 64, 0, 5, 2};
 TEST(BlockRecords, EachRecordLandsInItsStreamAndTheNextBlockIsLeftUnread) {
     ASSERT_EQ(record_count(1000), static_cast<int>(kLengths.size()));
     RecordFile f = record_file(kLengths);
-    TempDir dir;
+    Source source{&f.file, 0};
+    std::vector<uint8_t> buffer;
     InputStream input[20];
-    ASSERT_EQ(read_from(dir, f.file, input), CodecStatus::ok);
+    ASSERT_EQ(read_from(&source, &buffer, input), CodecStatus::ok);
     for (size_t r = 0; r < kLengths.size(); ++r) {
         const InputStream& in = input[20 - kLengths.size() + r];
         ASSERT_EQ(in.length, static_cast<int32_t>(kLengths[r])) << r;
@@ -56,25 +69,18 @@ TEST(BlockRecords, EachRecordLandsInItsStreamAndTheNextBlockIsLeftUnread) {
         // The length of the record after it was read into this padding.
         for (int k = 0; k < kInputPadding; ++k) ASSERT_EQ(in.data[kLengths[r] + k], 0) << r << " " << k;
     }
-    uint8_t next[4];
-    EXPECT_EQ(_lread(input_file, next, 4), 4u);
-    EXPECT_EQ(std::memcmp(next, "\xAA\xBB\xCC\xDD", 4), 0);
-    free_block_records(input);
-    _lclose(input_file);
-    input_file = HFILE_ERROR;
+    EXPECT_EQ(source.at, f.file.size() - 4);
 }
 
 TEST(BlockRecords, AFileCutAnywhereInsideTheBlockIsRefused) {
     RecordFile f = record_file(kLengths);
     size_t block_end = f.file.size() - 4;
-    TempDir dir;
+    std::vector<uint8_t> buffer;
     for (size_t cut = 0; cut < block_end; ++cut) {
         InputStream input[20];
         Bytes cut_file(f.file.begin(), f.file.begin() + static_cast<long>(cut));
-        EXPECT_EQ(read_from(dir, cut_file, input), CodecStatus::damaged) << cut;
-        free_block_records(input);
-        _lclose(input_file);
-        input_file = HFILE_ERROR;
+        Source source{&cut_file, 0};
+        EXPECT_EQ(read_from(&source, &buffer, input), CodecStatus::damaged) << cut;
     }
 }
 

@@ -4,7 +4,7 @@
 #include "codec/codec_status.h"
 #include "tests/support/temp_files.h"
 
-// The block records that compress_blocks writes for `coded` bytes (even).
+// The block records that the compressor writes for `coded` bytes (even).
 Bytes encode_records(const Bytes& coded);
 
 struct Decoded {
@@ -12,5 +12,10 @@ struct Decoded {
     Bytes bytes;
 };
 
-// expand_blocks(size) over `records`.
+// The expander producing `size` bytes from `records`.
 Decoded decode_records(const Bytes& records, int32_t size);
+
+struct CodecState;
+
+// The same, block after block in the caller's state, in memory.
+Decoded decode_in_state(CodecState* s, const Bytes& records, int32_t size);

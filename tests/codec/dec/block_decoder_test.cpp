@@ -7,6 +7,9 @@
 #include "codec/working_state.h"
 #include "tests/support/codec_runs.h"
 
+// The codec state that this file's cases code their blocks in.
+static CodecState* const state = new_codec_state();
+
 namespace {
 
 const Bytes kAbRecords = {0x07, 0, 0, 0, 0x40, 0x00, 0x10, 0xC4, 0x02, 0x31, 0x00,
@@ -118,18 +121,18 @@ TEST(DecodedBlocks, EveryNodeIsBackOnTheFreeListAfterABlock) {
     data.insert(data.end(), noise.begin(), noise.end());
     data.insert(data.end(), 400000, 'x');
     data.insert(data.end(), text.begin(), text.begin() + 50000);
-    Decoded d = decode_records(encode_records(data), static_cast<int32_t>(data.size()));
+    Decoded d = decode_in_state(state, encode_records(data), static_cast<int32_t>(data.size()));
     ASSERT_EQ(d.status, CodecStatus::ok);
     ASSERT_TRUE(d.bytes == data);
     std::vector<bool> seen(kDecoderNodes, false);
     int free_nodes = 0;
-    const RunNode* node = node_pool.free_head;
+    const RunNode* node = state->node_pool.free_head;
     for (;;) {
-        ptrdiff_t at = node - node_pool.nodes;
+        ptrdiff_t at = node - state->node_pool.nodes;
         ASSERT_TRUE(at >= 0 && at < kDecoderNodes && !seen[static_cast<size_t>(at)]) << "after " << free_nodes;
         seen[static_cast<size_t>(at)] = true;
         ++free_nodes;
-        if (node == node_pool.free_tail) break;
+        if (node == state->node_pool.free_tail) break;
         node = node->next;
     }
     EXPECT_EQ(free_nodes, kDecoderNodes);

@@ -10,6 +10,9 @@
 #include "tests/codec/stream_bits.h"
 #include "tests/support/codec_runs.h"
 
+// The codec state that this file's cases code their blocks in.
+static CodecState* const state = new_codec_state();
+
 namespace {
 
 struct Run {
@@ -21,7 +24,7 @@ RunNode* make_list(const std::vector<Run>& runs) {
     RunNode head;
     RunNode* last = &head;
     for (const Run& r : runs) {
-        RunNode* node = take_node();
+        RunNode* node = take_node(state);
         node->symbol = static_cast<uint16_t>(r.symbol);
         node->count = r.count;
         last->next = node;
@@ -51,17 +54,17 @@ struct MergeResult {
 
 MergeResult merge(const std::vector<Run>& earlier, int32_t total0, const std::vector<Run>& later,
                   int32_t total1) {
-    reset_node_pool();
-    reset_pending_lists();
-    reset_level_stream(&level_streams[2]);
-    pending_lists[2][0] = make_list(earlier);
-    pending_lists[2][1] = make_list(later);
-    level_totals[2][0] = total0;
-    level_totals[2][1] = total1;
-    merge_level(2, 1);
-    EXPECT_EQ(pending_lists[2][0], nullptr);
-    EXPECT_EQ(pending_lists[2][1], nullptr);
-    return {bit_string(&level_streams[2]), text_of(runs_of(pending_lists[3][1])), level_totals[3][1]};
+    reset_node_pool(state);
+    reset_pending_lists(state);
+    reset_level_stream(&state->level_streams[2]);
+    state->pending_lists[2][0] = make_list(earlier);
+    state->pending_lists[2][1] = make_list(later);
+    state->level_totals[2][0] = total0;
+    state->level_totals[2][1] = total1;
+    merge_level(state, 2, 1);
+    EXPECT_EQ(state->pending_lists[2][0], nullptr);
+    EXPECT_EQ(state->pending_lists[2][1], nullptr);
+    return {bit_string(&state->level_streams[2]), text_of(runs_of(state->pending_lists[3][1])), state->level_totals[3][1]};
 }
 
 TEST(MergeLevel, CodesOnlyTheSymbolsWhoseBoundIsAboveZero) {
@@ -88,15 +91,15 @@ TEST(MergeLevel, CodesOnlyTheSymbolsWhoseBoundIsAboveZero) {
 }
 
 TEST(MergeLevel, ASharedSymbolReturnsTheLaterNodeToThePool) {
-    reset_level_streams();
-    reset_node_pool();
-    reset_pending_lists();
-    pending_lists[1][0] = make_list({{'a', 2}});
+    reset_level_streams(state);
+    reset_node_pool(state);
+    reset_pending_lists(state);
+    state->pending_lists[1][0] = make_list({{'a', 2}});
     RunNode* later = make_list({{'a', 2}});
-    pending_lists[1][1] = later;
-    level_totals[1][0] = level_totals[1][1] = 2;
-    merge_level(1, 0);
-    EXPECT_EQ(node_pool.free_tail, later);
+    state->pending_lists[1][1] = later;
+    state->level_totals[1][0] = state->level_totals[1][1] = 2;
+    merge_level(state, 1, 0);
+    EXPECT_EQ(state->node_pool.free_tail, later);
 }
 
 std::string hex(const Bytes& bytes) {
@@ -142,31 +145,31 @@ TEST(EncodedBlocks, AFullBlockOfEqualBytesIsFiftyRootBits) {
 }
 
 TEST(EncodedBlocks, ASixByteBlockCarriesItsLastPairUp) {
-    reset_level_streams();
-    encode_block(bytes_of("abcdef").data(), 6);
-    const RunNode* list = pending_lists[20][0];
+    reset_level_streams(state);
+    encode_block(state, bytes_of("abcdef").data(), 6);
+    const RunNode* list = state->pending_lists[20][0];
     EXPECT_EQ(text_of(runs_of(list)), "a:1 b:1 c:1 d:1 e:1 f:1 ");
-    EXPECT_EQ(level_totals[3][0], 6);
-    EXPECT_EQ(bit_string(&level_streams[0]), "111");
-    EXPECT_EQ(bit_string(&level_streams[1]), "11");
-    reset_level_streams();
+    EXPECT_EQ(state->level_totals[3][0], 6);
+    EXPECT_EQ(bit_string(&state->level_streams[0]), "111");
+    EXPECT_EQ(bit_string(&state->level_streams[1]), "11");
+    reset_level_streams(state);
 }
 
 TEST(EncodedBlocks, TheRootListIsSortedAndCoversTheBlock) {
-    reset_level_streams();
+    reset_level_streams(state);
     for (int32_t n : {2, 6, 70, 1000, 4098, 65536, 200002}) {
         Bytes data = random_bytes(static_cast<size_t>(n), static_cast<uint32_t>(n) * 7919u);
         for (size_t i = 0; i < data.size(); i += 3) data[i] = static_cast<uint8_t>(data[i] % 5);
-        encode_block(data.data(), n);
+        encode_block(state, data.data(), n);
         int previous = -1;
         int64_t total = 0;
-        for (const RunNode* node = pending_lists[20][0]; node != nullptr; node = node->next) {
+        for (const RunNode* node = state->pending_lists[20][0]; node != nullptr; node = node->next) {
             EXPECT_GT(node->symbol, previous);
             previous = node->symbol;
             total += node->count;
         }
         EXPECT_EQ(total, n);
-        reset_level_streams();
+        reset_level_streams(state);
     }
 }
 
@@ -175,40 +178,40 @@ TEST(EncodedBlocks, TheRootListIsSortedAndCoversTheBlock) {
 // writers) must reproduce it.
 std::vector<std::string> streams_pair_by_pair(const Bytes& data) {
     int32_t n = static_cast<int32_t>(data.size());
-    reset_level_streams();
-    reset_node_pool();
-    reset_pending_lists();
-    level_totals[1][0] = level_totals[1][1] = 2;
+    reset_level_streams(state);
+    reset_node_pool(state);
+    reset_pending_lists(state);
+    state->level_totals[1][0] = state->level_totals[1][1] = 2;
     for (int32_t d = 0; d < n / 2; ++d) {
         unsigned x = data[2 * d];
         unsigned y = data[2 * d + 1];
-        pending_lists[1][d & 1] = leaf_list(x, y);
-        if (x != y) put_bit(&level_streams[0], x < y);
-        for (int k = 1; (d >> (k - 1)) & 1; ++k) merge_level(k, (d >> k) & 1);
+        state->pending_lists[1][d & 1] = leaf_list(state, x, y);
+        if (x != y) put_bit(&state->level_streams[0], x < y);
+        for (int k = 1; (d >> (k - 1)) & 1; ++k) merge_level(state, k, (d >> k) & 1);
     }
     for (int level = 1; level <= 19; ++level) {
-        int side = pending_lists[level + 1][0] != nullptr ? 1 : 0;
-        if (pending_lists[level][1] != nullptr) {
-            merge_level(level, side);
-        } else if (pending_lists[level][0] != nullptr) {
-            pending_lists[level + 1][side] = pending_lists[level][0];
-            level_totals[level + 1][side] = level_totals[level][0];
-            pending_lists[level][0] = nullptr;
+        int side = state->pending_lists[level + 1][0] != nullptr ? 1 : 0;
+        if (state->pending_lists[level][1] != nullptr) {
+            merge_level(state, level, side);
+        } else if (state->pending_lists[level][0] != nullptr) {
+            state->pending_lists[level + 1][side] = state->pending_lists[level][0];
+            state->level_totals[level + 1][side] = state->level_totals[level][0];
+            state->pending_lists[level][0] = nullptr;
         }
     }
-    write_root_list(n);
+    write_root_list(state, n);
     std::vector<std::string> streams;
-    for (const LevelStream& stream : level_streams) streams.push_back(bit_string(&stream));
-    reset_level_streams();
+    for (const LevelStream& stream : state->level_streams) streams.push_back(bit_string(&stream));
+    reset_level_streams(state);
     return streams;
 }
 
 std::vector<std::string> streams_of_block(const Bytes& data) {
-    reset_level_streams();
-    encode_block(data.data(), static_cast<int32_t>(data.size()));
+    reset_level_streams(state);
+    encode_block(state, data.data(), static_cast<int32_t>(data.size()));
     std::vector<std::string> streams;
-    for (const LevelStream& stream : level_streams) streams.push_back(bit_string(&stream));
-    reset_level_streams();
+    for (const LevelStream& stream : state->level_streams) streams.push_back(bit_string(&stream));
+    reset_level_streams(state);
     return streams;
 }
 
@@ -296,22 +299,22 @@ TEST(EncodedBlocks, LaneGroupsWriteWhatThePairByPairStepsWrite) {
 TEST(EncodedBlocks, TheBusiestBlocksStayWithinTheThreadedNodes) {
     for (int32_t n : {524288, 524286, 262146, 4098}) {
         Bytes data = random_bytes(static_cast<size_t>(n), static_cast<uint32_t>(n) * 31u);
-        reset_level_streams();
-        encode_block(data.data(), n);
+        reset_level_streams(state);
+        encode_block(state, data.data(), n);
         int in_root = 0;
-        for (const RunNode* node = pending_lists[20][0]; node != nullptr; node = node->next) ++in_root;
+        for (const RunNode* node = state->pending_lists[20][0]; node != nullptr; node = node->next) ++in_root;
         EXPECT_EQ(in_root, 256) << n;
         int free_nodes = 0;
         // The free list ends at its tail; the tail's own link is not kept.
-        for (const RunNode* node = node_pool.free_head; free_nodes <= kPoolSize; node = node->next) {
+        for (const RunNode* node = state->node_pool.free_head; free_nodes <= kPoolSize; node = node->next) {
             ASSERT_NE(node, nullptr) << n;
-            ASSERT_LT(node - node_pool.nodes, kEncoderNodes) << n;
+            ASSERT_LT(node - state->node_pool.nodes, kEncoderNodes) << n;
             ++free_nodes;
-            if (node == node_pool.free_tail) break;
+            if (node == state->node_pool.free_tail) break;
         }
         EXPECT_EQ(free_nodes + in_root, kEncoderNodes) << n;
     }
-    reset_level_streams();
+    reset_level_streams(state);
 }
 
 TEST(EncodedBlocks, NoInputWritesNothing) {

@@ -12,6 +12,9 @@
 #include "tests/codec/stream_bits.h"
 #include "tests/support/codec_runs.h"
 
+// The codec state that this file's cases code their blocks in.
+static CodecState* const state = new_codec_state();
+
 namespace {
 
 struct LaneOutput {
@@ -20,17 +23,17 @@ struct LaneOutput {
 };
 
 LaneOutput run_lanes(const Bytes& group, int lanes) {
-    reset_level_streams();
+    reset_level_streams(state);
     LevelWriter writers[kLaneLevel];
-    for (int level = 0; level < kLaneLevel; ++level) writers[level] = open_writer(&level_streams[level]);
+    for (int level = 0; level < kLaneLevel; ++level) writers[level] = open_writer(&state->level_streams[level]);
     LaneOutput out;
     out.lists.resize(kLanes);
     code_lane_group(group.data(), lanes, writers, out.lists.data());
     for (int level = 0; level < kLaneLevel; ++level) {
-        close_writer(&level_streams[level], writers[level]);
-        out.streams.push_back(bit_string(&level_streams[level]));
+        close_writer(&state->level_streams[level], writers[level]);
+        out.streams.push_back(bit_string(&state->level_streams[level]));
     }
-    reset_level_streams();
+    reset_level_streams(state);
     return out;
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/status_job.h"
-#include "codec/job_files.h"
+#include "job/job_files.h"
 #include "format/container.h"
 #include "tests/fuzz/fuzz_folder.h"
 

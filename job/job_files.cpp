@@ -1,4 +1,4 @@
-#include "codec/job_files.h"
+#include "job/job_files.h"
 
 HFILE input_file = HFILE_ERROR;
 HFILE output_file = HFILE_ERROR;

@@ -1,3 +1,0 @@
-#include "codec/progress.h"
-
-ProgressHook progress_hook = nullptr;
