@@ -3,7 +3,9 @@
 # the format, the Linux program, the Windows program under Wine and short
 # fuzzing runs), then a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer that runs the tests again but for the Windows
-# and fuzzing ones, which build their own instrumented programs.  The
+# and fuzzing ones, which build their own instrumented programs, and last a
+# build with ThreadSanitizer (clang) that runs the tests of the threaded
+# paths.  The
 # sanitizer build uses the portable loops instead of the hand-written x86-64
 # ones, so that both are tested, and the portable ones under the sanitizers.
 set -euo pipefail
@@ -17,3 +19,7 @@ cmake --build build/release -j2
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ73_BUILD_TESTS=ON -DQ73_SANITIZE=ON -DQ73_PORTABLE_LOOPS=ON >/dev/null
 cmake --build build/sanitize -j2
 (cd build/sanitize && ctest --output-on-failure -LE 'windows|fuzz')
+
+CC=clang CXX=clang++ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ73_BUILD_TESTS=ON -DQ73_TSAN=ON >/dev/null
+cmake --build build/tsan -j2
+(cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L threads)

@@ -39,6 +39,8 @@ int64_t announced_length(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Two workers, so that the threaded pipeline is what the inputs meet.
+    requested_threads = 2;
     const std::string compressed = fuzz::path_in_folder(kCompressedName);
     fuzz::write_whole_file(compressed, data, size);
     if (compressed.size() >= sizeof file_name) fuzz::fail("fuzz folder path too long");

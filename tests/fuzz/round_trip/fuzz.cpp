@@ -30,6 +30,8 @@ void run_job(const std::string& path, void (*job)(HWND)) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Two workers, so that the threaded pipeline is what the inputs meet.
+    requested_threads = 2;
     const std::vector<uint8_t> original(data, data + size);
     const std::string plain = fuzz::path_in_folder("sample.txt");
     const std::string compressed = fuzz::path_in_folder("sample.Q73");
