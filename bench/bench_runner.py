@@ -7,7 +7,7 @@ Q73 = os.path.join(ROOT, "build/app/q73")
 CORPUS = os.path.join(ROOT, "../shared/corpus")
 TOOLS = [("gzip -1", ["gzip", "-1"]), ("gzip -6", ["gzip", "-6"]), ("zstd -1", ["zstd", "-q", "-1"]),
          ("zstd -3", ["zstd", "-q", "-3"]), ("lz4 -1", ["lz4", "-q", "-1"]),
-         ("bzip2 -9", ["bzip2", "-9"]), ("xz -6", ["xz", "-6"])]
+         ("bzip2 -9", ["bzip2", "-9"]), ("xz -6", ["xz", "-6"]), ("zstd -1 -T0", ["zstd", "-q", "-1", "-T0"])]
 DECOMP = {"gzip": ["gzip", "-d"], "zstd": ["zstd", "-q", "-d"], "lz4": ["lz4", "-q", "-d"],
           "bzip2": ["bzip2", "-d"], "xz": ["xz", "-d"]}
 
@@ -25,7 +25,7 @@ def must_match(a, b):
     if subprocess.run(["cmp", "-s", a, b]).returncode != 0:
         sys.exit("FAILED: round trip differs: %s vs %s" % (a, b))
 
-def bench_q73(src, work):
+def bench_q73(src, work, options=()):
     # The input is copied once and left to settle, as the other tools' input
     # is; each expansion then writes into a folder of its own, so that the
     # input is never written anew between runs.
@@ -38,9 +38,9 @@ def bench_q73(src, work):
     for _ in range(RUNS):
         for p in (packed, back_packed, back):
             if os.path.exists(p): os.remove(p)
-        ct.append(run([Q73, name], stdout=subprocess.DEVNULL))
+        ct.append(run([Q73] + list(options) + [name], stdout=subprocess.DEVNULL))
         os.rename(packed, back_packed)
-        et.append(run([Q73, back_packed], stdout=subprocess.DEVNULL))
+        et.append(run([Q73] + list(options) + [back_packed], stdout=subprocess.DEVNULL))
         must_match(src, back)
     size = os.path.getsize(back_packed)
     for p in (name, back_packed, back):
@@ -57,9 +57,10 @@ def bench_tool(cmd, src, work):
     return statistics.median(ct), statistics.median(et), os.path.getsize(packed)
 
 def ratio_row(label, t):
-    # Speeds compare as the inverse of times; both files of a pair were timed in this run.
-    q, z, g6, g1 = t["q73"], t["zstd -1"], t["gzip -6"], t["gzip -1"]
-    return "| %s | %.2f | %.2f | %.2f |" % (label, z[0] / q[0], g6[1] / q[1], g1[1] / q[1])
+    # Speeds compare as the inverse of times; every file of a row was timed in this run.
+    q, q1, z, g6, g1 = t["q73"], t["q73 -T1"], t["zstd -1"], t["gzip -6"], t["gzip -1"]
+    return "| %s | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f | %.2f |" % (
+        label, z[0] / q[0], g6[1] / q[1], g1[1] / q[1], z[0] / q1[0], g6[1] / q1[1], q1[0] / q[0], q1[1] / q[1])
 
 def main():
     work = tempfile.mkdtemp(prefix="q73bench.")
@@ -85,7 +86,7 @@ def main():
     rows, plot, ratios = [], [], []
     for label, path, everyone in inputs:
         size = os.path.getsize(path)
-        entries = [("q73", bench_q73(path, work))]
+        entries = [("q73", bench_q73(path, work)), ("q73 -T1", bench_q73(path, work, ["-T1"]))]
         if everyone:
             entries += [(n, bench_tool(c, path, work)) for n, c in TOOLS]
         if everyone:
@@ -98,20 +99,26 @@ def main():
         print(rows[-1], flush=True)
     mem = []
     one = os.path.join(work, "one_mb"); subprocess.run(["head", "-c", "1048576", big], stdout=open(one, "wb"), check=True)
-    for label, path in (("1 MB", one), ("100 MB", big)):
-        name = os.path.join(work, "m.dat"); shutil.copyfile(path, name)
-        c = peak_kb([Q73, name]); os.remove(name)
-        e = peak_kb([Q73, os.path.join(work, "m.Q73")]); must_match(path, name)
-        os.remove(name); os.remove(os.path.join(work, "m.Q73"))
-        mem.append("| %s | %d KB | %d KB |" % (label, c, e))
+    big2 = os.path.join(work, "real_200mb")
+    with open(big2, "wb") as o:
+        for _ in range(2): o.write(open(big, "rb").read())
+    for label, path in (("1 MB", one), ("200 MB", big2)):
+        for threads in ("1", "2", "8", "0"):
+            name = os.path.join(work, "m.dat"); shutil.copyfile(path, name)
+            c = peak_kb([Q73, "-T" + threads, name]); os.remove(name)
+            e = peak_kb([Q73, "-T" + threads, os.path.join(work, "m.Q73")]); must_match(path, name)
+            os.remove(name); os.remove(os.path.join(work, "m.Q73"))
+            mem.append("| %s | %s | %d KB | %d KB |" % (label, threads if threads != "0" else "default", c, e))
     table = ["| input | tool | bytes | compress MB/s | expand MB/s | compressed bytes | ratio |",
              "|---|---|---|---|---|---|---|"] + rows
     speed = ["| input | q73 compress / zstd -1 | q73 expand / gzip -d (gzip -6 file) "
-             "| q73 expand / gzip -d (gzip -1 file) |", "|---|---|---|---|"] + ratios
-    out = "# Benchmark\n\nWhole processes, median of %d runs.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
+             "| q73 expand / gzip -d (gzip -1 file) | -T1 compress / zstd -1 | -T1 expand / gzip -d (-6) "
+             "| compress: default / -T1 | expand: default / -T1 |", "|---|---|---|---|---|---|---|---|"] + ratios
+    out = "# Benchmark\n\nWhole processes, median of %d runs; q73 uses every processor unless -T1 is given, " \
+          "on %d processors here.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
           "Ratios of speeds from the medians above (above 1: q73 is faster).\n\n%s\n\n" \
-          "## q73 peak memory (max RSS)\n\n| input | compress | expand |\n|---|---|---|\n%s\n" % (
-              RUNS, "\n".join(table), "\n".join(speed), "\n".join(mem))
+          "## q73 peak memory (max RSS)\n\n| input | -T | compress | expand |\n|---|---|---|---|\n%s\n" % (
+              RUNS, os.cpu_count(), "\n".join(table), "\n".join(speed), "\n".join(mem))
     print(out)
     open(os.path.join(ROOT, "docs/bench.md"), "w").write(out)
     dat = os.path.join(work, "plot.dat")
