@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -220,11 +221,10 @@ public:
                 if (got || next->status != CodecStatus::ok) {
                     next->stage = Block::read;
                     ++next_read_;
-                    if (idle_ == 0 && static_cast<int>(workers_.size()) < threads_) {
-                        workers_.emplace_back(&Pipeline::work, this);
-                    } else {
-                        work_ready_.notify_one();
+                    if (idle_ == 0 && static_cast<int>(workers_.size()) < threads_ && !start_worker()) {
+                        return CodecStatus::no_memory;
                     }
+                    work_ready_.notify_one();
                 }
                 continue;
             }
@@ -234,6 +234,17 @@ public:
     }
 
 private:
+    // False when the system gives no thread at all; with one at least, the
+    // job goes on with fewer.
+    bool start_worker() {
+        try {
+            workers_.emplace_back(&Pipeline::work, this);
+        } catch (const std::system_error&) {
+            return !workers_.empty();
+        }
+        return true;
+    }
+
     void work() {
         keep_interrupts_off_this_thread();
         CodecState* s = new_codec_state();
