@@ -26,6 +26,8 @@ ManifestDPIAware true
 !define PROGID "Q73.File"
 !define COMPRESS_VERB "Software\Classes\*\shell\Q73.Compress"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Q73"
+!define NEEDS_ADMIN "ERROR: Installing for every user needs administrator rights: run the \
+installer from an administrator's prompt, or without /ALLUSERS."
 ; Tells Explorer that file types changed, so that icons and menus follow.
 !define SHCNE_ASSOCCHANGED 0x08000000
 !macro NotifyShell
@@ -71,6 +73,13 @@ Var AllUsers
 Function .onInit
   !insertmacro ReadScope
   ${If} $AllUsers == 1
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+      MessageBox MB_OK|MB_ICONSTOP "${NEEDS_ADMIN}" /SD IDOK
+      SetErrorLevel 740 ; ERROR_ELEVATION_REQUIRED
+      Quit
+    ${EndIf}
     ; The per-user default gives way to Program Files unless /D chose a folder.
     ${If} $INSTDIR == "$LOCALAPPDATA\Programs\Q73"
       StrCpy $INSTDIR "$PROGRAMFILES64\Q73"

@@ -131,24 +131,31 @@ uninstall() {
     # shellcheck disable=SC2086
     run_silently uninstall "${BASH_REMATCH[1]}" ${BASH_REMATCH[2]}
 }
-# Runs the command registered under KEY (its default value) on the file
-# FILE_WIN, as the shell does: "%1" replaced by the file's full path.  Then
-# the driver, in the file's folder, checks and closes the result dialog
-# (DRIVER_ARGS).  True when the command reads "EXE" "%1" and both programs
-# ended with 0.
-run_verb() {
-    local key=$1 file=$2 folder=$3 command status code; shift 3
-    command=$(reg_data "$key" '(Default)')
-    echo "  $key: $command"
-    [[ $command =~ ^\"([^\"]+)\"\ \"%1\"$ ]] || return 1
-    timeout 60 wine "${BASH_REMATCH[1]}" "$file" >/dev/null 2>&1 &
-    local pid=$!
-    (cd "$folder" && timeout 60 wine "$DRIVER" "$@" 2>&1 | tr -d '\r' | sed 's/^/  /'; exit "${PIPESTATUS[0]}")
+# Runs COMMAND... (which starts q73.exe on one file) in the background while
+# the driver, in FOLDER, checks and closes the result dialog: "drive_job
+# FOLDER DRIVER_ARGS... -- COMMAND...".  True when both ended with 0.
+drive_job() {
+    local folder=$1 args=() status code pid; shift
+    while [ "$1" != -- ]; do args+=("$1"); shift; done; shift
+    timeout 60 "$@" >/dev/null 2>&1 &
+    pid=$!
+    (cd "$folder" && timeout 60 wine "$DRIVER" "${args[@]}" 2>&1 | tr -d '\r' | sed 's/^/  /'; exit "${PIPESTATUS[0]}")
     status=$?
     [ "$status" -eq 0 ] || wineserver -k
     wait "$pid"; code=$?
     echo "  q73.exe exit code $code"
     [ "$status" -eq 0 ] && [ "$code" -eq 0 ]
+}
+# Runs the command registered under KEY (its default value) on the file
+# FILE_WIN as the shell does, "%1" replaced by the file's full path, and
+# drives the job: "run_verb KEY FILE_WIN FOLDER DRIVER_ARGS...".  Fails
+# unless the command reads "EXE" "%1".
+run_verb() {
+    local key=$1 file=$2 folder=$3 command; shift 3
+    command=$(reg_data "$key" '(Default)')
+    echo "  $key: $command"
+    [[ $command =~ ^\"([^\"]+)\"\ \"%1\"$ ]] || return 1
+    drive_job "$folder" "$@" -- wine "${BASH_REMATCH[1]}" "$file"
 }
 
 WORK=$OWN/work
@@ -241,6 +248,34 @@ echo "  left: $left"
 wine reg delete "$C\\.q73" /f >/dev/null 2>&1
 snapshot >"$OWN/after-other.txt"
 diff "$OWN/before.txt" "$OWN/after-other.txt" || ok=0
+check "$case_name" test "$ok" = 1
+
+# --- install for every user of the machine --------------------------------------
+case_name="installed for every user (/ALLUSERS) into Program Files and HKEY_LOCAL_MACHINE, Wine's own double-click (start) expands a .Q73 file, and the uninstall leaves nothing"
+MACHINE_DIR="$(wine cmd /c echo %ProgramFiles% 2>/dev/null | tr -d '\r')\\Q73"
+MACHINE_LNK=$(winepath -u "$(wine cmd /c echo %ProgramData% 2>/dev/null | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs\\Q73.lnk")
+HKLM_UNINSTALL='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Q73'
+ok=1
+run_silently install-machine "$SETUP" /ALLUSERS || ok=0
+cmp "$EXE" "$(winepath -u "$MACHINE_DIR\\q73.exe")" || ok=0
+[ -s "$MACHINE_LNK" ] && [ -s "$SENDTO_LNK" ] || { echo "  no shortcut in $MACHINE_LNK or $SENDTO_LNK"; ok=0; }
+for line in "HKEY_LOCAL_MACHINE\\Software\\Classes\\.q73|(Default)|Q73.File" \
+            "HKEY_LOCAL_MACHINE\\Software\\Classes\\Q73.File\\shell\\open\\command|(Default)|\"$MACHINE_DIR\\q73.exe\" \"%1\"" \
+            "HKEY_LOCAL_MACHINE\\Software\\Classes\\*\\shell\\Q73.Compress\\command|(Default)|\"$MACHINE_DIR\\q73.exe\" \"%1\"" \
+            "$HKLM_UNINSTALL|UninstallString|\"$MACHINE_DIR\\uninstall.exe\" /ALLUSERS"; do
+    shown=$(reg_data "${line%%|*}" "$(echo "$line" | cut -d'|' -f2)")
+    echo "  ${line%%|*}: $shown"
+    [ "$shown" = "${line#*|*|}" ] || ok=0
+done
+[ -z "$(reg_lines "$C" | grep -i q73)" ] || { echo "  the install for every user wrote per-user classes"; ok=0; }
+mkdir -p "$WORK/machine"
+cp "$ROOT/README.md" "$WORK/machine/photo album.txt"
+(cd "$WORK/machine" && "$LINUX_Q73" -q "photo album.txt") && rm "$WORK/machine/photo album.txt"
+drive_job "$WORK/machine" expansion -- wine start /wait "$(winepath -w "$WORK/machine/photo album.Q73")" || ok=0
+cmp "$WORK/machine/photo album.txt" "$ROOT/README.md" || ok=0
+uninstall "$HKLM_UNINSTALL" || ok=0
+snapshot >"$OWN/after-machine.txt"
+diff "$OWN/before.txt" "$OWN/after-machine.txt" || ok=0
 check "$case_name" test "$ok" = 1
 
 echo "$passed passed, $failed failed, $(( $(date +%s) - START )) s"
