@@ -102,7 +102,7 @@ Section "Q73"
 
   ; The .Q73 file type: a double-click (the open verb) expands the file.
   WriteRegStr SHCTX "Software\Classes\${PROGID}" "" "Q73 compressed file"
-  WriteRegStr SHCTX "Software\Classes\${PROGID}\DefaultIcon" "" '"$INSTDIR\q73.exe",0'
+  WriteRegStr SHCTX "Software\Classes\${PROGID}\DefaultIcon" "" '"$INSTDIR\q73.exe",-105'
   WriteRegStr SHCTX "Software\Classes\${PROGID}\shell" "" "open"
   WriteRegStr SHCTX "Software\Classes\${PROGID}\shell\open" "" "E&xpand with Q73"
   WriteRegStr SHCTX "Software\Classes\${PROGID}\shell\open\command" "" '"$INSTDIR\q73.exe" "%1"'

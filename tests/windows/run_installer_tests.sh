@@ -161,6 +161,13 @@ run_verb() {
 WORK=$OWN/work
 rm -rf "$WORK"; mkdir -p "$WORK/my files" "$WORK/linux"
 snapshot >"$OWN/before.txt"
+if grep -qi q73 "$OWN/before.txt"; then
+    # An earlier run that failed left some of Q73 behind.
+    echo "the prefix holds Q73 already: making it again"
+    wineserver -k; rm -f "$WINEPREFIX/.q73-ready"
+    use_prefix "$WINEPREFIX"
+    snapshot >"$OWN/before.txt"
+fi
 
 # --- install for the current user -----------------------------------------------
 check "the installer runs silently for the current user and ends with exit code 0" \
@@ -193,7 +200,7 @@ done <<EOF
 $C\\.q73|(Default)|REG_SZ|Q73.File
 $C\\.q73\\OpenWithProgids|Q73.File|REG_NONE|
 $C\\Q73.File|(Default)|REG_SZ|Q73 compressed file
-$C\\Q73.File\\DefaultIcon|(Default)|REG_SZ|"$INSTDIR\\q73.exe",0
+$C\\Q73.File\\DefaultIcon|(Default)|REG_SZ|"$INSTDIR\\q73.exe",-105
 $C\\Q73.File\\shell\\open\\command|(Default)|REG_SZ|"$INSTDIR\\q73.exe" "%1"
 $C\\*\\shell\\Q73.Compress|(Default)|REG_SZ|Compress with Q73
 $C\\*\\shell\\Q73.Compress|MultiSelectModel|REG_SZ|Player
@@ -203,6 +210,10 @@ $UNINSTALL|Publisher|REG_SZ|$PUBLISHER
 $UNINSTALL|DisplayIcon|REG_SZ|"$INSTDIR\\q73.exe",0
 $UNINSTALL|UninstallString|REG_SZ|"$INSTDIR\\uninstall.exe"
 EOF
+# The .Q73 files' icon: "q73.exe",-ID names the icon of resource id ID.
+icon=$(reg_data "$C\\Q73.File\\DefaultIcon" '(Default)')
+x86_64-w64-mingw32-windres -i "$INSTDIR_UNIX/q73.exe" -O rc 2>/dev/null |
+    grep -q "^${icon##*,-} 14 /\* RT_GROUP_ICON \*/" || { echo "  q73.exe has no icon ${icon##*,}"; ok=0; }
 shown=$(reg_data "$UNINSTALL" DisplayVersion)
 [ -n "$shown" ] && [ "$(version_quad "$shown")" = "$(version_quad "$VERSION")" ] ||
     { echo "  DisplayVersion \"$shown\", q73 --version says $VERSION"; ok=0; }
