@@ -41,8 +41,6 @@ cmake -S "$ROOT" -B "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.c
 cmake --build "$BUILD/win" -j2 --target installer >"$OWN/build.log" 2>&1 ||
     die "building the installer (see $OWN/build.log)"
 EXE=$BUILD/win/app/q73.exe
-SETUP=$(ls "$BUILD"/win/installer/q73-*-setup.exe 2>/dev/null | head -1)
-[ -f "$SETUP" ] || die "no installer in $BUILD/win/installer"
 DRIVER=$OWN/driver.exe
 if [ ! "$DRIVER" -nt "$ROOT/tests/windows/driver.cpp" ] || [ ! "$DRIVER" -nt "$ROOT/tests/windows/driver.rc" ]; then
     x86_64-w64-mingw32-windres -I"$ROOT" "$ROOT/tests/windows/driver.rc" -O coff -o "$OWN/driver-res.o" &&
@@ -58,6 +56,8 @@ if [ -z "$LINUX_Q73" ]; then
 fi
 [ -x "$LINUX_Q73" ] || die "no Linux q73 at $LINUX_Q73"
 VERSION=$("$LINUX_Q73" --version | awk '{ print $2 }')
+SETUP=$BUILD/win/installer/q73-$VERSION-setup.exe
+[ -f "$SETUP" ] || die "no installer $SETUP"
 PUBLISHER=$(sed -n 's/^#define Q73_PUBLISHER "\(.*\)"$/\1/p' "$ROOT/app/version.h")
 
 # Version numbers as four dot-separated numbers: 1.0 and 1.0.0.0 compare equal.
@@ -72,10 +72,13 @@ echo "  FILEVERSION $fixed, PRODUCTVERSION $product, FileVersion \"$(value FileV
      "ProductVersion \"$(value ProductVersion)\", ProductName \"$(value ProductName)\"," \
      "OriginalFilename \"$(value OriginalFilename)\""
 expected=$(version_quad "$VERSION")
-check "$case_name" test -n "$VERSION" -a "$fixed" = "$expected" -a "$product" = "$expected" \
-    -a "$(value FileVersion)" = "$VERSION" -a "$(value ProductVersion)" = "$VERSION" \
-    -a "$(value ProductName)" = Q73 -a "$(value OriginalFilename)" = q73.exe \
-    -a -n "$(value FileDescription)" -a -n "$(value LegalCopyright)"
+version_information_ok() {
+    [ -n "$VERSION" ] && [ "$fixed" = "$expected" ] && [ "$product" = "$expected" ] &&
+        [ "$(value FileVersion)" = "$VERSION" ] && [ "$(value ProductVersion)" = "$VERSION" ] &&
+        [ "$(value ProductName)" = Q73 ] && [ "$(value OriginalFilename)" = q73.exe ] &&
+        [ -n "$(value FileDescription)" ] && [ -n "$(value LegalCopyright)" ]
+}
+check "$case_name" version_information_ok
 
 # --- display and Wine prefix ---------------------------------------------------
 start_display "$OWN"
@@ -175,9 +178,9 @@ check "the installer runs silently for the current user and ends with exit code 
 
 case_name="q73.exe (the one built), its readme and the uninstaller are in the user's programs folder"
 ls -l "$INSTDIR_UNIX" | sed 's/^/  /'
-check "$case_name" test -s "$INSTDIR_UNIX/README.txt" -a -s "$INSTDIR_UNIX/uninstall.exe" \
-    -a "$(ls "$INSTDIR_UNIX" | tr '\n' ' ')" = "README.txt q73.exe uninstall.exe " -a \
-    "$(cmp "$EXE" "$INSTDIR_UNIX/q73.exe" && echo same)" = same
+check "$case_name" eval '[ -s "$INSTDIR_UNIX/README.txt" ] && [ -s "$INSTDIR_UNIX/uninstall.exe" ] &&
+    [ "$(ls "$INSTDIR_UNIX" | tr "\n" " ")" = "README.txt q73.exe uninstall.exe " ] &&
+    cmp "$EXE" "$INSTDIR_UNIX/q73.exe"'
 
 case_name="the Start menu and Send To shortcuts named Q73 start the installed q73.exe"
 ok=1
