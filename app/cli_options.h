@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-constexpr const char* kVersionLine = "q73 1.0 (Q73 file compressor)";
+#include "app/version.h"
+
+constexpr const char* kVersionLine = "q73 " Q73_VERSION " (" Q73_DESCRIPTION ")";
 
 // What `q73 --help` prints.
 extern const char* const kUsageText;

@@ -46,7 +46,8 @@ def pixel(x, y):
     return (20, 70, min(shade, 255), 255)
 
 
-def icon_bytes():
+def icon_bytes(pixel=pixel):
+    """The .ico file of one image drawn by pixel(x, y)."""
     # Bitmap rows go bottom-up, each pixel as B, G, R, A.
     colour = bytearray()
     for y in range(SIZE - 1, -1, -1):

@@ -7,6 +7,8 @@
 #define IDD_EXPANSION_COMPLETED 102
 #define IDD_COMPRESSION_COMPLETED 103
 #define IDI_PROGRAM 104
+/* The icon of .Q73 files; the installer names it as "q73.exe",-105. */
+#define IDI_Q73_FILE 105
 
 #define IDC_STATUS_TEXT 1000
 #define IDC_ELAPSED_TIME 1001

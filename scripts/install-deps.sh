@@ -3,8 +3,9 @@
 # Usage: install-deps.sh [build|all]   (default all)
 # build: compiler, CMake, GoogleTest, Python (for the include check) and the
 # manual page tools only; all: also the cross compiler, Wine, Xvfb, fonts
-# and ImageMagick for the Windows tests and clang's fuzzing runtime.  Exits
-# non-zero when something cannot be installed.
+# and ImageMagick for the Windows tests, NSIS for the Windows installer and
+# clang's fuzzing runtime.  Exits non-zero when something cannot be
+# installed.
 set -euo pipefail
 what=${1:-all}
 
@@ -32,6 +33,7 @@ if [ "$what" = all ]; then
     have_cmd import || want imagemagick
     [ -d /usr/share/wine/fonts ] || want fonts-wine
     [ -d /usr/share/fonts/truetype/liberation ] || want fonts-liberation
+    have_cmd makensis || want nsis
 fi
 
 if [ ${#need[@]} -gt 0 ]; then
