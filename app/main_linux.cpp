@@ -7,8 +7,10 @@
 
 #include <cstdio>
 
+#include "app/cli_jobs.h"
+#include "app/cli_list.h"
 #include "app/cli_options.h"
-#include "app/command_line.h"
+#include "app/cli_walk.h"
 #include "app/linux_layouts.h"
 #include "app/startup.h"
 #include "app/status_job.h"
@@ -17,14 +19,22 @@
 
 static const char* const kMsgCompressedToTerminal =
     "ERROR: Compressed data is not written to a terminal (redirect standard output)";
+static const char* const kMsgCompressedFromTerminal =
+    "ERROR: Compressed data is not read from a terminal (redirect standard input)";
 
 // Compressed bytes on a terminal help nobody and can upset it; expanded
-// files may go there, as with cat.
-static bool compresses_any(const std::vector<std::string>& names) {
+// files may go there, as with cat.  Nor is a terminal read as compressed
+// data: the user would be typing it.  Refused before any job runs.
+static const char* terminal_refusal(const CliOptions& options,
+                                    const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-        if (!names_compressed_file(name.c_str())) return true;
+        bool compressing = options.mode != CliMode::list && compresses(options, name);
+        if (compressing && writes_stdout(options, name) && isatty(STDOUT_FILENO)) {
+            return kMsgCompressedToTerminal;
+        }
+        if (!compressing && name == "-" && isatty(STDIN_FILENO)) return kMsgCompressedFromTerminal;
     }
-    return false;
+    return nullptr;
 }
 
 int main(int argc, char** argv) {
@@ -51,15 +61,26 @@ int main(int argc, char** argv) {
     // is printed, and a script's empty list of files is no failure.
     if (options.quiet && options.files.empty()) return 0;
     register_linux_layouts();
-    if (options.quiet) show_message_boxes_only();
-    if (options.to_stdout) {
-        if (isatty(STDOUT_FILENO) && compresses_any(options.files)) {
-            std::fprintf(stderr, "%s\n", kMsgCompressedToTerminal);
-            return 1;
-        }
-        output_stream = STDOUT_FILENO;
-        print_results_to_stderr();
+    requested_threads = options.threads;
+    if (options.files.empty()) return run_jobs(options.files);
+
+    bool expanding = options.mode == CliMode::expand || options.mode == CliMode::test ||
+                     options.mode == CliMode::list;
+    int failures = 0;
+    std::vector<std::string> names =
+        collect_job_names(options.files, options.recursive, expanding, options.quiet, &failures);
+    if (const char* refusal = terminal_refusal(options, names)) {
+        std::fprintf(stderr, "%s\n", refusal);
+        return 1;
     }
-    file_name[0] = '\0';
-    return run_jobs(options.files) == 0 ? 0 : 1;
+    if (options.mode == CliMode::list) {
+        failures += list_compressed_files(names);
+        return failures == 0 ? 0 : 1;
+    }
+    if (options.quiet || options.mode == CliMode::test) show_message_boxes_only();
+    for (const std::string& name : names) {
+        if (writes_stdout(options, name)) print_results_to_stderr();
+    }
+    failures += run_cli_jobs(options, names);
+    return failures == 0 ? 0 : 1;
 }

@@ -9,9 +9,13 @@
 #include "format/container.h"
 #include "platform/win32.h"
 
+JobChoice job_choice = JobChoice::by_name;
+
 bool run_one_job() {
     job_failed = false;
-    WPARAM job = names_compressed_file(file_name) ? IDM_EXPAND : IDM_COMPRESS;
+    bool expand = job_choice == JobChoice::expand ||
+                  (job_choice == JobChoice::by_name && names_compressed_file(file_name));
+    WPARAM job = expand ? IDM_EXPAND : IDM_COMPRESS;
     status_window = CreateDialogParamA(instance_handle, MAKEINTRESOURCEA(IDD_STATUS), nullptr,
                                        status_dialog_proc, 0);
     ShowWindow(status_window, SW_SHOW);

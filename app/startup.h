@@ -12,6 +12,11 @@
 // the about box.  Returns the number of jobs that failed.
 int run_jobs(const std::vector<std::string>& names);
 
-// Runs the job on file_name, already filled: compress or expand by its
-// ending.  False when the job stopped on a reported failure.
+// What run_one_job does with file_name: by its ending (the Windows program
+// and the default), or the job the Linux program's -z or -d asked for.
+enum class JobChoice { by_name, compress, expand };
+extern JobChoice job_choice;
+
+// Runs the job on file_name, already filled: compress or expand as
+// job_choice says.  False when the job stopped on a reported failure.
 bool run_one_job();

@@ -182,6 +182,8 @@ void expand_job(HWND dialog) {
         job_failed = true;
         return;
     }
+    // A check of the file has no result to show.
+    if (checking_only) return;
     DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_EXPANSION_COMPLETED), dialog,
                     expansion_completed_proc, 0);
 }

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/same_file.h"
+#include "platform/unnamed_files.h"
 #include "platform/win32.h"
 
 const char* const kMsgCannotFindIn = "ERROR: Can not find in file";
@@ -27,7 +28,13 @@ const char* const kMsgCannotReplaceOut = "ERROR: Can't move outfile to its name"
 
 char output_name[kTemporaryNameCapacity];
 HFILE output_stream = HFILE_ERROR;
+const char* output_choice = nullptr;
+HFILE input_stream = HFILE_ERROR;
+bool checking_only = false;
+bool sync_output_folder = false;
 static int64_t output_start;
+// Set while output_file is a file with no name (output_name is empty then).
+static bool output_unnamed;
 
 const char* error_subject = nullptr;
 
@@ -56,16 +63,28 @@ static char final_name[kNameCapacity];
 // program that was killed outright is left over under that name.
 constexpr int kTemporaryNameAttempts = 16;
 
-// Creates output_file under a temporary name in the folder of `name`, new
-// and for its owner alone; it takes `name` at commit_output.
+// Creates output_file in the folder of `name`, new and for its owner alone,
+// with no name or under a temporary one; it takes `name` at commit_output.
 static bool create_output(const char* name) {
+    output_name[0] = '\0';
+    output_unnamed = false;
+    if (checking_only) {
+        output_file = HFILE_ERROR;
+        return true;
+    }
     if (output_stream != HFILE_ERROR) {
         output_file = output_stream;
-        output_name[0] = '\0';
         output_start = written_mark(output_file);
         return true;
     }
     if (!may_replace_file(name)) return false;
+    output_file = create_unnamed_file(name);
+    if (output_file != HFILE_ERROR) {
+        output_unnamed = true;
+        std::strcpy(final_name, name);
+        output_start = written_mark(output_file);
+        return true;
+    }
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         make_temporary_name(name, GetCurrentProcessId(), static_cast<uint8_t>(attempt),
                             output_name);
@@ -99,27 +118,68 @@ void discard_output_file() {
     if (output_file == HFILE_ERROR || let_go_of_stream()) return;
     _lclose(output_file);
     output_file = HFILE_ERROR;
+    // A file with no name is gone once closed.
+    if (output_unnamed) return;
     remove_file(output_name);
     release_interrupt_guard();
 }
 
+// Gives the unnamed output_file the final name: straight away when nothing
+// has that name, else under a temporary name first, which then replaces the
+// existing file in one step.  output_name holds the temporary name while it
+// exists.
+static bool name_unnamed_output() {
+    if (link_unnamed_file(output_file, final_name)) return true;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+        make_temporary_name(final_name, GetCurrentProcessId(), static_cast<uint8_t>(attempt),
+                            output_name);
+        if (!guard_against_interrupts(output_name)) break;
+        if (link_unnamed_file(output_file, output_name)) {
+            if (replace_file(output_name, final_name)) {
+                release_interrupt_guard();
+                return true;
+            }
+            remove_file(output_name);
+            release_interrupt_guard();
+            break;
+        }
+        release_interrupt_guard();
+    }
+    output_name[0] = '\0';
+    return false;
+}
+
 bool commit_output() {
+    if (checking_only) return true;
     if (output_file == HFILE_ERROR) return false;
     if (let_go_of_stream()) return true;
     // The time and the permission bits are what a user expects to keep, but
     // a folder that cannot take them (a file system without modes) still
-    // gets the whole file; the temporary file was created for its owner
-    // alone, so a failed copy makes nothing readable by others.
-    copy_file_metadata(input_file, output_file);
+    // gets the whole file; the output was created for its owner alone, so a
+    // failed copy makes nothing readable by others.
+    if (input_stream != HFILE_ERROR) {
+        give_new_file_mode(output_file);
+    } else {
+        copy_file_metadata(input_file, output_file);
+    }
+    // The data reaches the disk before the name does: a power cut never
+    // leaves an empty or cut file under the final name.
+    bool written = sync_file(output_file);
+    bool named = written && (!output_unnamed || name_unnamed_output());
     bool closed = _lclose(output_file) == 0;
     output_file = HFILE_ERROR;
-    if (!closed || !replace_file(output_name, final_name)) {
-        remove_file(output_name);
+    // After a sync that succeeded, a failing close loses nothing.
+    written = written && (closed || output_unnamed);
+    if (!output_unnamed) {
+        named = written && replace_file(output_name, final_name);
+        if (!named) remove_file(output_name);
         release_interrupt_guard();
-        report_error(closed ? kMsgCannotReplaceOut : kMsgWriteFailed);
+    }
+    if (!written || !named) {
+        report_error(written ? kMsgCannotReplaceOut : kMsgWriteFailed);
         return false;
     }
-    release_interrupt_guard();
+    if (sync_output_folder) sync_folder_of(final_name);
     return true;
 }
 
@@ -129,9 +189,15 @@ void close_input_file() {
     input_file = HFILE_ERROR;
 }
 
+// The input named `name`, or input_stream when one is set.
+static HFILE open_input(const char* name) {
+    if (input_stream != HFILE_ERROR) return input_stream;
+    return open_file(name, OF_READ);
+}
+
 int open_for_compress(const char* name) {
     uint8_t flags = FLAG_FORMAT_MARK;
-    input_file = open_file(name, OF_READ);
+    input_file = open_input(name);
     if (input_file == HFILE_ERROR) {
         report_error(kMsgCannotFindIn);
         return 0;
@@ -142,6 +208,14 @@ int open_for_compress(const char* name) {
     if (!make_compressed_name(name, compressed, extension, &stored)) {
         report_error(kMsgNameTooLong);
         return 0;
+    }
+    if (input_stream != HFILE_ERROR) stored = false;
+    if (output_choice != nullptr) {
+        if (std::strlen(output_choice) > kNameCapacity - 1) {
+            report_error(kMsgNameTooLong);
+            return 0;
+        }
+        std::strcpy(compressed, output_choice);
     }
     if (stored) flags |= FLAG_EXTENSION_STORED;
 
@@ -192,8 +266,31 @@ int open_for_compress(const char* name) {
     return 1;
 }
 
+const char* read_container_header(HFILE file, ContainerHeader* header) {
+    *header = ContainerHeader{};
+    if (_lread(file, &header->flags, 1) != 1) header->flags = 0;
+    if ((header->flags & FLAG_FORMAT_MARK) == 0) return kMsgNotCompressed;
+    // The whole header is read before anything is created: a header cut
+    // short is refused without inventing the missing bytes.
+    uint8_t length_bytes[4];
+    bool odd = (header->flags & FLAG_ODD_LENGTH) != 0;
+    bool stored = (header->flags & FLAG_EXTENSION_STORED) != 0;
+    if ((odd && _lread(file, &header->first, 1) != 1) ||
+        (stored && _lread(file, header->extension, 3) != 3) ||
+        _lread(file, length_bytes, 4) != 4) {
+        return kMsgDamaged;
+    }
+    header->length = static_cast<int32_t>(get_le32(length_bytes));
+    header->size = 1 + (odd ? 1 : 0) + (stored ? 3 : 0) + 4;
+    if (header->length < 0 || ((header->length & 1) != 0) != odd ||
+        (stored && is_unsafe_extension(header->extension))) {
+        return kMsgDamaged;
+    }
+    return nullptr;
+}
+
 int32_t open_for_expand(const char* name) {
-    input_file = open_file(name, OF_READ);
+    input_file = open_input(name);
     if (input_file == HFILE_ERROR) {
         report_error(kMsgCannotOpenIn);
         return -1;
@@ -204,40 +301,41 @@ int32_t open_for_expand(const char* name) {
         return -1;
     }
 
-    uint8_t flags = 0;
-    if (_lread(input_file, &flags, 1) != 1) flags = 0;
-    if ((flags & FLAG_FORMAT_MARK) == 0) {
-        report_error(kMsgNotCompressed);
+    ContainerHeader header;
+    const char* fault = read_container_header(input_file, &header);
+    if (fault != nullptr) {
+        report_error(fault);
         return -1;
     }
-    // The whole header is read before the restored file is created: a
-    // header cut short is refused without inventing the missing bytes.
-    uint8_t first = 0;
-    uint8_t extension[3] = {0, 0, 0};
-    uint8_t length_bytes[4];
-    bool odd = (flags & FLAG_ODD_LENGTH) != 0;
-    bool stored = (flags & FLAG_EXTENSION_STORED) != 0;
-    if ((odd && !read_bytes(&first, 1)) || (stored && !read_bytes(extension, 3)) ||
-        !read_bytes(length_bytes, 4)) {
-        report_error(kMsgDamaged);
-        return -1;
+    int32_t length = header.length;
+    bool odd = (header.flags & FLAG_ODD_LENGTH) != 0;
+    bool stored = (header.flags & FLAG_EXTENSION_STORED) != 0;
+    uint8_t first = header.first;
+    // The name is made only for an output file that takes it.
+    bool named_output = output_stream == HFILE_ERROR && !checking_only;
+    if (named_output && output_choice != nullptr) {
+        if (std::strlen(output_choice) > kNameCapacity - 1) {
+            report_error(kMsgNameTooLong);
+            return -1;
+        }
+        std::strcpy(restored, output_choice);
+        if (names_open_file(input_file, restored)) {
+            report_error(kMsgOutIsIn);
+            return -1;
+        }
+    } else if (named_output) {
+        if (!make_restored_name(name, stored ? header.extension : nullptr, restored)) {
+            report_error(kMsgNameTooLong);
+            return -1;
+        }
+        if (same_name_ignoring_case(restored, name) || names_open_file(input_file, restored)) {
+            report_error(kMsgSameName);
+            return -1;
+        }
     }
-    int32_t length = static_cast<int32_t>(get_le32(length_bytes));
-    if (length < 0 || ((length & 1) != 0) != odd || (stored && is_unsafe_extension(extension))) {
-        report_error(kMsgDamaged);
-        return -1;
-    }
-    if (!make_restored_name(name, stored ? extension : nullptr, restored)) {
-        report_error(kMsgNameTooLong);
-        return -1;
-    }
-    if (output_stream != HFILE_ERROR && same_open_files(input_file, output_stream)) {
+    if (output_stream != HFILE_ERROR && !checking_only &&
+        same_open_files(input_file, output_stream)) {
         report_error(kMsgStreamIsIn);
-        return -1;
-    }
-    if (output_stream == HFILE_ERROR &&
-        (same_name_ignoring_case(restored, name) || names_open_file(input_file, restored))) {
-        report_error(kMsgSameName);
         return -1;
     }
 
@@ -245,7 +343,7 @@ int32_t open_for_expand(const char* name) {
         report_error(kMsgCannotOpenOut);
         return -1;
     }
-    if (odd && !write_bytes(&first, 1)) {
+    if (odd && !checking_only && !write_bytes(&first, 1)) {
         discard_output_file();
         report_error(kMsgWriteFailed);
         return -1;

@@ -9,11 +9,12 @@
 // Each opening operation reports its own failures in a message box and
 // returns its failure value.  Everything that can be checked is checked
 // before the output file is created, so a refused file leaves nothing
-// behind.  The output is written under a temporary name in its own folder;
-// a finished job puts it in place under its final name with commit_output,
-// replacing an existing file of that name at that moment and no earlier,
-// and a failed job removes it with discard_output_file, so a file of the
-// final name keeps every byte.
+// behind.  The output is written as a file with no name in its own folder
+// (where the system has such files; under a temporary name otherwise); a
+// finished job puts its data on the disk and then gives it its final name
+// with commit_output, replacing an existing file of that name at that moment
+// and no earlier, and a failed job removes it with discard_output_file, so
+// a file of the final name keeps every byte.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +52,38 @@ extern char output_name[kTemporaryNameCapacity];
 // by the job, and is refused when it is the very file being read.
 extern HFILE output_stream;
 extern const char* const kMsgStreamIsIn;
+
+// The name the next job's output takes instead of the one made from the
+// input's name (the Linux program's -o); null for the usual name.
+extern const char* output_choice;
+
+// An open handle that the next job reads instead of opening its name (the
+// Linux program's standard input, or its copy in a temporary file when
+// compressing); HFILE_ERROR, the default, to open the name.  The job takes
+// it over and closes it.  Nothing is stored of the name, and the output is
+// given the permission bits of a new file.
+extern HFILE input_stream;
+
+// Set for a job that checks a compressed file and writes nothing: no output
+// is created, and output_file stays HFILE_ERROR.
+extern bool checking_only;
+
+// Set when the output's name must be on the disk as soon as it is given
+// (the input is removed next): commit_output then syncs its folder too.
+extern bool sync_output_folder;
+
+// What a compressed file's header says.
+struct ContainerHeader {
+    uint8_t flags;
+    uint8_t first;         // the raw first byte, when FLAG_ODD_LENGTH
+    uint8_t extension[3];  // when FLAG_EXTENSION_STORED
+    int32_t length;        // the whole uncompressed file
+    int size;              // bytes of the header
+};
+
+// Reads a header from the position of `file` forward.  Null when it is
+// whole and sound, else the "ERROR: ..." text that says what is wrong.
+const char* read_container_header(HFILE file, ContainerHeader* header);
 
 // The bytes written to output_file since the container took it: the whole
 // compressed file, header included, on a pipe as well as in a file.

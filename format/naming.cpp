@@ -20,8 +20,11 @@ bool make_compressed_name(const char* name, char out[kNameCapacity], char extens
     // an extension ("v1.d/a" is the file a in the folder v1.d): stored, they
     // would put the compressed file in another folder and be refused when it
     // is expanded, so the whole name is kept instead.
+    // A name that already ends in .q73 keeps it whole, so that its
+    // compressed file never has the name of the file it was made from.
     *stored = length >= 4 && name[length - 4] == '.' &&
-              !is_unsafe_extension(reinterpret_cast<const uint8_t*>(name + length - 3));
+              !is_unsafe_extension(reinterpret_cast<const uint8_t*>(name + length - 3)) &&
+              !same_name_ignoring_case(name + length - 4, ".q73");
     size_t keep = length;
     if (*stored) {
         std::memcpy(extension, name + length - 3, 3);

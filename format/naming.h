@@ -3,6 +3,8 @@
 // Compressing: a name whose fourth character from the end is a full stop
 // gives its last three characters to the header as the stored extension and
 // loses those four characters; ".Q73" is then appended, always upper case.
+// A name ending in ".q73" (any case) stores nothing and keeps its whole
+// name: notes.q73 becomes notes.q73.Q73.
 // Expanding: the compressed name loses its last four characters and, when an
 // extension was stored, gains a full stop and the stored bytes (up to a zero
 // byte).  Names are built in buffers of kNameCapacity bytes; a name that

@@ -45,9 +45,51 @@ TEST(CliOptions, DoubleDashLetsNamesThatBeginWithADashThrough) {
 
 TEST(CliOptions, AnUnknownOptionIsAUsageError) {
     EXPECT_EQ(parse({"-x", "a"}).error, "invalid option -- 'x'");
-    EXPECT_EQ(parse({"-qz"}).error, "invalid option -- 'z'");
+    EXPECT_EQ(parse({"--quiet", "-qy"}).error, "invalid option -- 'y'");
     EXPECT_EQ(parse({"--frobnicate"}).error, "unrecognized option '--frobnicate'");
-    EXPECT_FALSE(parse({"--help=x"}).error.empty());
+    EXPECT_EQ(parse({"--help=x"}).error, "option '--help' doesn't allow an argument");
+    EXPECT_EQ(parse({"--t"}).error, "option '--t' is ambiguous");
+    EXPECT_EQ(parse({"a", "-o"}).error, "option requires an argument -- 'o'");
+    EXPECT_EQ(parse({"-T", "many"}).error, "invalid number of threads 'many'");
+}
+
+TEST(CliOptions, ModesValuesAndAbbreviations) {
+    CliOptions grouped = parse({"-dcT3", "x.Q73"});
+    EXPECT_TRUE(grouped.mode == CliMode::expand && grouped.to_stdout && grouped.threads == 3);
+    CliOptions long_forms = parse({"--out=y", "--comp", "--threads", "0", "x", "-9", "--best"});
+    EXPECT_TRUE(long_forms.mode == CliMode::compress && long_forms.output == "y");
+    EXPECT_TRUE(long_forms.error.empty());
+    EXPECT_EQ(long_forms.files, Names{"x"});
+    // -d goes with -t and -l, which expand too; -z with neither.
+    EXPECT_TRUE(parse({"-dt", "x"}).mode == CliMode::test);
+    EXPECT_TRUE(parse({"-ld", "x"}).mode == CliMode::list);
+    EXPECT_FALSE(parse({"-zd", "x"}).error.empty());
+    EXPECT_FALSE(parse({"-tl", "x"}).error.empty());
+    EXPECT_TRUE(parse({"--rm", "-k", "x"}).remove_input == false);
+}
+
+TEST(CliOptions, NoFileWithAModeIsStandardInput) {
+    EXPECT_EQ(parse({"-z"}).files, Names{"-"});
+    EXPECT_EQ(parse({"-d"}).files, Names{"-"});
+    EXPECT_TRUE(parse({"-q"}).files.empty());
+}
+
+TEST(CliOptions, TheProgramsNameSetsTheMode) {
+    const char* unq73[] = {"/usr/bin/unq73", "x"};
+    EXPECT_TRUE(parse_cli(2, unq73).mode == CliMode::expand);
+    const char* cat[] = {"q73cat", "x"};
+    CliOptions options = parse_cli(2, cat);
+    EXPECT_TRUE(options.mode == CliMode::expand && options.to_stdout);
+}
+
+TEST(CliOptions, CombinationsThatMeanNothingAreUsageErrors) {
+    EXPECT_FALSE(parse({"-o", "out", "a", "b"}).error.empty());
+    EXPECT_FALSE(parse({"-r", "-o", "out", "dir"}).error.empty());
+    EXPECT_FALSE(parse({"-c", "-o", "out", "a"}).error.empty());
+    EXPECT_FALSE(parse({"-t", "-o", "out", "a"}).error.empty());
+    EXPECT_FALSE(parse({"--rm", "-c", "a"}).error.empty());
+    EXPECT_FALSE(parse({"--rm", "-t", "a"}).error.empty());
+    EXPECT_TRUE(parse({"--rm", "-o", "out", "a"}).error.empty());
 }
 
 }  // namespace

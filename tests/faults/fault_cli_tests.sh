@@ -289,16 +289,26 @@ make_big() {
 }
 # temporary: the name of the job's temporary file in the case folder, if any.
 temporary() { ls -A | grep -E '^\.q73-.*\.tmp$'; }
+# unfinished: a name for the output that the started job is writing: its
+# temporary file, or the file with no name that it holds open.
+unfinished() {
+    local t fd
+    t=$(temporary)
+    [ -n "$t" ] && { echo "$t"; return; }
+    for fd in /proc/$pid/fd/*; do
+        [[ "$(readlink "$fd")" == "$PWD/#"*" (deleted)" ]] && { echo "$fd"; return; }
+    done
+}
 # started FILE...: runs q73 in the background with default signal
 # dispositions (a background job of a script starts with SIGINT ignored)
-# and waits until its temporary file holds a few MB.
+# and waits until its unfinished output holds a few MB.
 started() {
     env --default-signal=INT,TERM,HUP "$q73" "$@" >"$work/out.txt" 2>"$work/err.txt" &
     pid=$!
     local tries=0 t
     while ((tries++ < 400)); do
-        t=$(temporary)
-        if [ -n "$t" ] && [ "$(stat -c %s "$t" 2>/dev/null || echo 0)" -gt 4000000 ]; then return 0; fi
+        t=$(unfinished)
+        if [ -n "$t" ] && [ "$(stat -L -c %s "$t" 2>/dev/null || echo 0)" -gt 4000000 ]; then return 0; fi
         kill -0 $pid 2>/dev/null || break
         sleep 0.05
     done
@@ -340,8 +350,8 @@ make_big private.bin
 chmod 600 private.bin
 if started private.bin; then
     kill -STOP $pid
-    t=$(temporary)
-    mode=$(stat -c %a "$t")
+    t=$(unfinished)
+    mode=$(stat -L -c %a "$t")
     kill -CONT $pid
     # The finished file's mode is checked above; this job need not finish.
     if [ "$mode" != 600 ]; then bad "the temporary file $t has mode $mode"; kill -KILL $pid; wait $pid

@@ -18,7 +18,8 @@ TEST(Naming, TheTableHoldsBothWays) {
         {"notes.txt", "txt", "notes.Q73"},     {"README", nullptr, "README.Q73"},
         {"photo.jpeg", nullptr, "photo.jpeg.Q73"}, {"main.cc", nullptr, "main.cc.Q73"},
         {"a.b.c", "b.c", "a.Q73"},            {"dir/Notes.TXT", "TXT", "dir/Notes.Q73"},
-        {".txt", "txt", ".Q73"},
+        {".txt", "txt", ".Q73"},              {"notes.q73", nullptr, "notes.q73.Q73"},
+        {"x.Q73", nullptr, "x.Q73.Q73"},
     };
     for (const NamingRow& row : rows) {
         char out[kNameCapacity];
