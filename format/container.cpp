@@ -30,13 +30,15 @@ HFILE output_stream = HFILE_ERROR;
 static int64_t output_start;
 
 const char* error_subject = nullptr;
+void (*error_sink)(const char* text) = nullptr;
 
 void report_error(const char* text) {
-    if (error_subject == nullptr) {
-        MessageBoxA(nullptr, text, "", MB_OK);
+    std::string named = text;
+    if (error_subject != nullptr) named = named + " (" + error_subject + ")";
+    if (error_sink != nullptr) {
+        error_sink(named.c_str());
         return;
     }
-    std::string named = std::string(text) + " (" + error_subject + ")";
     MessageBoxA(nullptr, named.c_str(), "", MB_OK);
 }
 
@@ -111,7 +113,12 @@ bool commit_output() {
     // gets the whole file; the temporary file was created for its owner
     // alone, so a failed copy makes nothing readable by others.
     copy_file_metadata(input_file, output_file);
-    bool closed = _lclose(output_file) == 0;
+    bool closed = true;
+#ifdef _WIN32
+    // Created to go when it is closed; from here on it stays.
+    closed = keep_file_on_close(output_file);
+#endif
+    closed = _lclose(output_file) == 0 && closed;
     output_file = HFILE_ERROR;
     if (!closed || !replace_file(output_name, final_name)) {
         remove_file(output_name);
