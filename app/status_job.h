@@ -5,7 +5,9 @@
 // times the codec alone, closes the files and shows the result dialog
 // modally, owned by the status window.  Any failure is reported once in a
 // message box; a job stopped after its output was created removes that
-// incomplete output, and shows no result dialog.
+// incomplete output, and shows no result dialog.  The Windows program runs
+// the same steps (begin_*, run_codec, end_job below) from its batch, with
+// the codec on a worker thread (app/batch_windows.cpp).
 #pragma once
 
 #include <cstdint>

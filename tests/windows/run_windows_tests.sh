@@ -130,9 +130,21 @@ finish_q73() {
 }
 drive() { timeout "${Q73_TIMEOUT:-60}" wine "$BUILD/driver.exe" "$@" 2>&1 | tr -d '\r' | sed 's/^/  /'; return "${PIPESTATUS[0]}"; }
 # Starts the driver before q73.exe, to see a job from its first moment;
-# `wait "$DRIVER_PID"` gives its status.
+# driver_result waits for it, shows what it said and gives its status.  Its
+# output goes to a file: a Wine program started meanwhile (the desktop
+# process) would hold a pipe open for good.
 DRIVER_PID=""
-drive_ahead() { drive "$@" & DRIVER_PID=$!; sleep 0.5; }
+drive_ahead() {
+    timeout "${Q73_TIMEOUT:-60}" wine "$BUILD/driver.exe" "$@" >"$BUILD/driver-ahead.log" 2>&1 &
+    DRIVER_PID=$!
+    sleep 0.5
+}
+driver_result() {
+    local status
+    wait "$DRIVER_PID"; status=$?
+    tr -d '\r' <"$BUILD/driver-ahead.log" | sed 's/^/  /'
+    return "$status"
+}
 # Screenshot of the whole screen, and one cut down to the windows on it.
 shot() {
     sleep 0.5
@@ -287,7 +299,7 @@ ok=1
 drive_ahead batch "ERROR: Can not find in file (four.dat)" "${lines[@]}"
 start_q73 "${order[@]}"
 status=0
-wait "$DRIVER_PID" || status=1
+driver_result || status=1
 drive compression "${pairs[@]}" || status=1
 finish_q73 $status || ok=0
 rm -f "${parts[@]}"
@@ -295,7 +307,7 @@ drive_ahead batch - "one.Q73 (1 of 5)" "two.Q73 (2 of 5)" "three.Q73 (3 of 5)" \
     "five.Q73 (4 of 5)" "six.Q73 (5 of 5)"
 start_q73 one.Q73 two.Q73 three.Q73 five.Q73 six.Q73
 status=0
-wait "$DRIVER_PID" || status=1
+driver_result || status=1
 drive expansion || status=1
 finish_q73 $status || ok=0
 for part in "${parts[@]}"; do cmp "$part" "$WORK/six-$part" || ok=0; done
@@ -314,14 +326,14 @@ case_name="during a long job the status window answers within 50 ms at every one
 ok=1
 drive_ahead progress "Compressing..." big.bin "$(winepath -w "$SHOTS/status.bmp")"
 start_q73 big.bin
-wait "$DRIVER_PID"; status=$?
+driver_result; status=$?
 drive compression big.bin big.Q73 || status=1
 finish_q73 $status || ok=0
 convert "$SHOTS/status.bmp" -trim +repage -bordercolor black -border 6 "$SHOTS/status.png" || ok=0
 rm big.bin
 drive_ahead progress "Expanding..." big.Q73 "$(winepath -w "$SHOTS/status-expanding.bmp")"
 start_q73 big.Q73
-wait "$DRIVER_PID"; status=$?
+driver_result; status=$?
 drive expansion || status=1
 finish_q73 $status || ok=0
 cmp big.bin "$WORK/big.ref" || ok=0
