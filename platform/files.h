@@ -23,7 +23,7 @@ HFILE create_new_file(LPCSTR name);
 // On Windows, create_new_file's file is deleted by the system when its last
 // handle is closed, also when the process dies: a job cut short leaves
 // nothing.  This writes its data through to the disk and lets it stay
-// after it is closed; false when either failed.
+// after it is closed; false when the data could not be written through.
 bool keep_file_on_close(HFILE file);
 #endif
 
