@@ -16,7 +16,8 @@
 //                                       moves on screen, a second job command
 //                                       is ignored; a screenshot mid-job; waits
 //                                       for the job's result dialog
-//   driver cancel HOW STATUS            once a long job has started, stops it by
+//   driver cancel HOW STATUS [LINE]     once a long job has started (on the file
+//                                       the file line names LINE), stops it by
 //                                       HOW (button, escape or close); it ends
 //                                       within half a second, silently
 //   driver running STATUS               waits until a long job has started
@@ -505,7 +506,7 @@ struct RunningJob {
     Sample started = {};
 };
 
-RunningJob wait_for_running_job(const char* expected) {
+RunningJob wait_for_running_job(const char* expected, const char* file_line = nullptr) {
     RunningJob job;
     DWORD start = GetTickCount();
     while (!job.status && GetTickCount() - start < kTimeoutMs) {
@@ -536,11 +537,15 @@ RunningJob wait_for_running_job(const char* expected) {
     Sample sample = {};
     while (GetTickCount() - start < kTimeoutMs && !job_over()) {
         sample = take_sample(job.text, job.bar, job.fill);
-        if (sample.answered && sample.position > job.low && sample.text == expected) break;
+        bool on_file = !file_line || item_text(job.status, IDC_FILE_NAME) == file_line;
+        if (sample.answered && sample.position > job.low && sample.text == expected && on_file) {
+            break;
+        }
         Sleep(10);
     }
     bool started = sample.position > job.low && sample.position < job.high &&
-                   sample.text == expected;
+                   sample.text == expected &&
+                   (!file_line || item_text(job.status, IDC_FILE_NAME) == file_line);
     check(started, "the job is under way: the status reads " + quoted(sample.text) +
                        ", the bar at " + std::to_string(sample.position));
     if (!started) job.status = nullptr;
@@ -646,8 +651,8 @@ int run_progress(const char* expected, const char* file_line, const char* shot_n
 // stays: the job ends between two blocks, its output is removed and the
 // program ends without another window.  "none" only waits for the job to
 // run (for a test that ends the process from outside).
-int run_cancel(const char* how, const char* expected) {
-    RunningJob job = wait_for_running_job(expected);
+int run_cancel(const char* how, const char* expected, const char* file_line) {
+    RunningJob job = wait_for_running_job(expected, file_line);
     if (!job.status) return 1;
     std::string way = how;
     if (way == "none") return failures ? 1 : 0;
@@ -756,15 +761,17 @@ int main(int argc, char** argv) {
     if (command == "expansion" && argc == 2) return run_expansion();
     if (command == "error" && argc == 4) return run_error(argv[2], argv[3]);
     if (command == "progress" && argc == 5) return run_progress(argv[2], argv[3], argv[4]);
-    if (command == "cancel" && argc == 4) return run_cancel(argv[2], argv[3]);
-    if (command == "running" && argc == 3) return run_cancel("none", argv[2]);
+    if (command == "cancel" && (argc == 4 || argc == 5)) {
+        return run_cancel(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+    }
+    if (command == "running" && argc == 3) return run_cancel("none", argv[2], nullptr);
     if (command == "batch" && argc >= 4) return run_batch(argv[2], argc - 3, argv + 3);
     if (command == "absent" && argc >= 3) return run_absent(argc - 2, argv + 2);
     if (command == "codepage" && argc == 2) return run_codepage();
     std::fprintf(stderr,
                  "usage: driver wait CAPTION | about | compression ORIGINAL PACKED... |"
                  " expansion | error TEXT STATUS | progress STATUS NAME SHOT.bmp |"
-                 " cancel button|escape|close STATUS | running STATUS |"
+                 " cancel button|escape|close STATUS [LINE] | running STATUS |"
                  " batch ERROR LINE... | absent NAME... | codepage\n");
     return 2;
 }

@@ -359,6 +359,18 @@ for how in button escape close; do
     done
 done
 
+case_name="Cancel in the middle of a batch keeps the file already done, stops the one in work and starts no other"
+ok=1
+cp "$CORPUS/alice29.txt" first.txt && cp "$CORPUS/lcet10.txt" last.txt
+start_q73 first.txt big.bin last.txt
+drive cancel button "Compressing..." "big.bin (2 of 3)"; finish_q73 $? || ok=0
+[ "$(ls -A | tr '\n' ' ')" = "big.Q73 big.bin first.Q73 first.txt last.txt " ] || ok=0
+cmp big.bin "$WORK/big.ref" && cmp big.Q73 "$WORK/big.Q73.ref" || ok=0
+linux_compress alice29.txt first.txt
+cmp first.Q73 "$WORK/linux/first.Q73" || ok=0
+rm -f first.txt first.Q73 last.txt
+if [ "$ok" = 1 ]; then pass "$case_name"; else fail "$case_name (the folder holds: $(ls -A | tr '\n' ' '))"; fi
+
 case_name="q73.exe killed in the middle of a long job leaves no temporary file and the folder as it was"
 ok=1
 start_q73 big.Q73
