@@ -95,19 +95,10 @@ static void stop_job(const char* text) {
     job_failed = true;
 }
 
-// A job stopped on request: its unfinished output goes, and nothing is said.
-// Stopped by an interrupt, the program then ends as the interrupt asked.
-static void end_stopped_job() {
-    discard_output_file();
-    close_input_file();
-    job_failed = true;
-    end_if_interrupted();
-}
-
-void compress_job(HWND dialog) {
+bool begin_compress(HWND dialog, JobPlan* plan) {
     if (open_for_compress(file_name) == 0) {
         job_failed = true;
-        return;
+        return false;
     }
     SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Compressing...");
 
@@ -118,75 +109,94 @@ void compress_job(HWND dialog) {
     put_le32(length_bytes, static_cast<uint32_t>(length));
     if (_lwrite(output_file, reinterpret_cast<LPCSTR>(length_bytes), 4) != 4) {
         stop_job(kMsgWriteFailed);
-        return;
+        return false;
     }
-
-    start_progress(dialog, position, length);
-    start_ticks = GetTickCount();
-    CodecStatus status = compress_stream(input_file, output_file, requested_threads, &job_control);
-    end_ticks = GetTickCount();
-    end_progress();
-    if (status == CodecStatus::stopped || pending_interrupt() != 0) {
-        end_stopped_job();
-        return;
-    }
-    if (status != CodecStatus::ok) {
-        stop_job(message_for(status));
-        return;
-    }
-
-    // A file that changed while it was read no longer matches its length
-    // field; such an output would not expand to anything sensible.
-    LONG coded_end = _llseek(input_file, 0, 1);
-    uncompressed_size = static_cast<double>(_llseek(input_file, 0, 2));
-    compressed_size = static_cast<double>(output_length());
-    if (coded_end != length || uncompressed_size != static_cast<double>(length)) {
-        stop_job(kMsgReadFailed);
-        return;
-    }
-    bool committed = commit_output();
-    close_input_file();
-    if (!committed) {
-        job_failed = true;
-        return;
-    }
-    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_COMPRESSION_COMPLETED), dialog,
-                    compression_completed_proc, 0);
+    plan->expand = false;
+    plan->base = position;
+    plan->total = length;
+    plan->length = length;
+    return true;
 }
 
-void expand_job(HWND dialog) {
+bool begin_expand(HWND dialog, JobPlan* plan) {
     SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Expanding...");
     int32_t length = open_for_expand(file_name);
     if (length == -1) {
         job_failed = true;
-        return;
+        return false;
     }
-    start_progress(dialog, length & 1, length);
-    length &= ~1;
+    plan->expand = true;
+    plan->base = length & 1;
+    plan->total = length;
+    plan->length = length & ~1;
+    return true;
+}
 
-    start_ticks = GetTickCount();
-    CodecStatus status = expand_stream(input_file, output_file, length, requested_threads, &job_control);
-    end_ticks = GetTickCount();
-    end_progress();
+CodecStatus run_codec(const JobPlan& plan) {
+    if (plan.expand) {
+        return expand_stream(input_file, output_file, plan.length, requested_threads, &job_control);
+    }
+    return compress_stream(input_file, output_file, requested_threads, &job_control);
+}
+
+bool end_job(const JobPlan& plan, CodecStatus status) {
     if (status == CodecStatus::stopped || pending_interrupt() != 0) {
-        end_stopped_job();
-        return;
+        // Stopped on request: the unfinished output goes, and nothing is
+        // said.  Stopped by an interrupt, the program then ends as the
+        // interrupt asked.
+        discard_output_file();
+        close_input_file();
+        job_failed = true;
+        end_if_interrupted();
+        return false;
     }
     if (status != CodecStatus::ok) {
         stop_job(message_for(status));
-        return;
+        return false;
+    }
+    if (!plan.expand) {
+        // A file that changed while it was read no longer matches its length
+        // field; such an output would not expand to anything sensible.
+        LONG coded_end = _llseek(input_file, 0, 1);
+        uncompressed_size = static_cast<double>(_llseek(input_file, 0, 2));
+        compressed_size = static_cast<double>(output_length());
+        if (coded_end != plan.length ||
+            uncompressed_size != static_cast<double>(plan.length)) {
+            stop_job(kMsgReadFailed);
+            return false;
+        }
     }
     bool committed = commit_output();
     close_input_file();
-    if (!committed) {
-        job_failed = true;
-        return;
-    }
+    if (!committed) job_failed = true;
+    return committed;
+}
+
+// One job from start to end on the calling thread, its progress shown (and
+// the program's windows served) from the codec's calls after each block.
+static void run_job_here(HWND dialog, bool expand) {
+    JobPlan plan;
+    if (!(expand ? begin_expand(dialog, &plan) : begin_compress(dialog, &plan))) return;
+    start_progress(dialog, plan.base, plan.total);
+    start_ticks = GetTickCount();
+    CodecStatus status = run_codec(plan);
+    end_ticks = GetTickCount();
+    end_progress();
+    if (!end_job(plan, status)) return;
     // A check of the file has no result to show.
     if (checking_only) return;
-    DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_EXPANSION_COMPLETED), dialog,
-                    expansion_completed_proc, 0);
+    if (expand) {
+        DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_EXPANSION_COMPLETED), dialog,
+                        expansion_completed_proc, 0);
+    } else {
+        DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_COMPRESSION_COMPLETED), dialog,
+                        compression_completed_proc, 0);
+    }
 }
+
+void compress_job(HWND dialog) { run_job_here(dialog, false); }
+
+void expand_job(HWND dialog) { run_job_here(dialog, true); }
 
 INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     if (message == WM_ENDSESSION && wparam) {

@@ -5,11 +5,14 @@
 // times the codec alone, closes the files and shows the result dialog
 // modally, owned by the status window.  Any failure is reported once in a
 // message box; a job stopped after its output was created removes that
-// incomplete output, and shows no result dialog.
+// incomplete output, and shows no result dialog.  The Windows program runs
+// the same steps (begin_*, run_codec, end_job below) from its batch, with
+// the codec on a worker thread (app/batch_windows.cpp).
 #pragma once
 
 #include <cstdint>
 
+#include "codec/codec_status.h"
 #include "job/job_control.h"
 #include "platform/win32.h"
 
@@ -37,3 +40,22 @@ INT_PTR expansion_completed_proc(HWND dialog, UINT message, WPARAM wparam, LPARA
 // The two jobs, as the status procedure runs them.
 void compress_job(HWND dialog);
 void expand_job(HWND dialog);
+
+// A job in three steps, for a program that runs the codec on a thread of its
+// own.  begin_* (on the windows' thread) opens both files and writes the
+// header, with the status text set in `dialog`; false on a reported
+// failure.  run_codec (on any one thread at a time) codes the stream with
+// job_control.  end_job (on the windows' thread again) removes the output
+// of a stopped or failed job, reporting a failure, or puts a finished one in
+// place; true when the output is in place, with the sizes of a compression
+// in uncompressed_size and compressed_size.
+struct JobPlan {
+    bool expand = false;
+    int64_t base = 0;     // bytes the container handled before the codec
+    int64_t total = 0;    // the uncompressed file's length
+    int32_t length = 0;   // bytes the codec handles
+};
+bool begin_compress(HWND dialog, JobPlan* plan);
+bool begin_expand(HWND dialog, JobPlan* plan);
+CodecStatus run_codec(const JobPlan& plan);
+bool end_job(const JobPlan& plan, CodecStatus status);

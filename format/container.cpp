@@ -37,13 +37,15 @@ static int64_t output_start;
 static bool output_unnamed;
 
 const char* error_subject = nullptr;
+void (*error_sink)(const char* text) = nullptr;
 
 void report_error(const char* text) {
-    if (error_subject == nullptr) {
-        MessageBoxA(nullptr, text, "", MB_OK);
+    std::string named = text;
+    if (error_subject != nullptr) named = named + " (" + error_subject + ")";
+    if (error_sink != nullptr) {
+        error_sink(named.c_str());
         return;
     }
-    std::string named = std::string(text) + " (" + error_subject + ")";
     MessageBoxA(nullptr, named.c_str(), "", MB_OK);
 }
 
@@ -165,6 +167,11 @@ bool commit_output() {
     // The data reaches the disk before the name does: a power cut never
     // leaves an empty or cut file under the final name.
     bool written = sync_file(output_file);
+#ifdef _WIN32
+    // Created to go when it is closed; from here on it stays (and its data
+    // is flushed to the disk).
+    written = keep_file_on_close(output_file) && written;
+#endif
     bool named = written && (!output_unnamed || name_unnamed_output());
     bool closed = _lclose(output_file) == 0;
     output_file = HFILE_ERROR;

@@ -97,6 +97,10 @@ void report_error(const char* text);
 // message would not say which of them failed; null otherwise.
 extern const char* error_subject;
 
+// When set, report_error hands its text (named as above) to it instead of
+// showing it: a batch that says everything in one message at its end.
+extern void (*error_sink)(const char* text);
+
 // 1 on success: input_file at the first byte to code, output_file holding the
 // flag byte, raw first byte and extension.  0 on a reported failure.
 int open_for_compress(const char* name);

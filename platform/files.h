@@ -19,6 +19,14 @@ HFILE open_file(LPCSTR name, UINT style);
 // copy_file_metadata says otherwise, only its owner may read it.
 HFILE create_new_file(LPCSTR name);
 
+#ifdef _WIN32
+// On Windows, create_new_file's file is deleted by the system when its last
+// handle is closed, also when the process dies: a job cut short leaves
+// nothing.  This writes its data through to the disk and lets it stay
+// after it is closed; false when the data could not be written through.
+bool keep_file_on_close(HFILE file);
+#endif
+
 // Gives the open file `to` the modification time of the open file `from`
 // and, where the system has them, its permission bits.  Call it after the
 // last write to `to`.

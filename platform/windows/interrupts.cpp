@@ -3,11 +3,12 @@
 // A program with windows and no console receives no signals and no console
 // control events (Ctrl+C, a closed console window): those reach console
 // programs only.  A process ended from outside with TerminateProcess (End
-// task in the Task Manager, taskkill /F) runs none of its own code, so no
-// handler of ours could remove the file then.  The one orderly end that
-// the program can meet during a job, the end of the user's session,
-// arrives at the status window as WM_ENDSESSION, and the status procedure
-// discards the output itself.
+// task in the Task Manager, taskkill /F) or by a crash runs none of its own
+// code; its unfinished output goes all the same, as create_new_file marks
+// it to be deleted when its handle is closed, which the system does for a
+// process that ends.  The one orderly end that the program can meet during
+// a job, the end of the user's session, arrives at the status window as
+// WM_ENDSESSION, and the status procedure discards the output itself.
 #include "platform/interrupts.h"
 
 bool guard_against_interrupts(const char*) {

@@ -31,12 +31,35 @@ HFILE open_file(LPCSTR name, UINT style) {
     return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
 }
 
+static bool set_delete_on_close(HANDLE handle, bool deleted) {
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = deleted ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != 0;
+}
+
+// The new file is marked for deletion at once: should the process end in
+// any way before keep_file_on_close, the system removes it when it closes
+// the process's handles.  The mark is a disposition, not
+// FILE_FLAG_DELETE_ON_CLOSE, because only a disposition can be taken back.
 HFILE create_new_file(LPCSTR name) {
     std::wstring wide;
     if (!wide_file_name(name, &wide)) return HFILE_ERROR;
-    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    HANDLE handle = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? HFILE_ERROR : as_hfile(handle);
+    if (handle == INVALID_HANDLE_VALUE) return HFILE_ERROR;
+    // A file system without dispositions still gets its output; only the
+    // removal after a killed process is then lost.
+    set_delete_on_close(handle, true);
+    return as_hfile(handle);
+}
+
+// Should taking the mark back fail, closing removes the file and the move
+// that follows fails: the job is reported failed and nothing is lost.
+bool keep_file_on_close(HFILE file) {
+    bool flushed = FlushFileBuffers(as_handle(file)) != 0;
+    set_delete_on_close(as_handle(file), false);
+    return flushed;
 }
 
 bool copy_file_metadata(HFILE from, HFILE to) {

@@ -4,14 +4,26 @@
 //
 //   driver wait CAPTION                 wait until that dialog is shown
 //   driver about                        check the about box, press OK
-//   driver compression ORIGINAL PACKED  check the compression result, close it
+//   driver compression ORIGINAL PACKED [ORIGINAL PACKED...]
+//                                       check the compression result (the totals
+//                                       of the pairs), close it
 //   driver expansion                    check the expansion result, close it
 //   driver error TEXT STATUS            check an error message box (the status
 //                                       window reading STATUS), press OK
-//   driver progress STATUS SHOT.bmp     while a long job runs: the status window
-//                                       answers, its bar moves on screen, nothing
-//                                       ends the job; a screenshot mid-job; waits
+//   driver progress STATUS NAME SHOT.bmp
+//                                       while a long job runs: the status window
+//                                       answers at once, names the file, its bar
+//                                       moves on screen, a second job command
+//                                       is ignored; a screenshot mid-job; waits
 //                                       for the job's result dialog
+//   driver cancel HOW STATUS [LINE]     once a long job has started (on the file
+//                                       the file line names LINE), stops it by
+//                                       HOW (button, escape or close); it ends
+//                                       within half a second, silently
+//   driver running STATUS               waits until a long job has started
+//   driver batch ERROR LINE...          while a batch runs, its status window
+//                                       names each LINE in turn; then one message
+//                                       box reads ERROR ("-" for none)
 //   driver absent NAME...               none of these files exists (yet)
 //   driver codepage                     this program, built with q73.exe's
 //                                       manifest, runs in the UTF-8 code page
@@ -254,15 +266,23 @@ int run_about() {
     return failures ? 1 : 0;
 }
 
-int run_compression(const char* original, const char* packed) {
+int run_compression(int count, char** pairs) {
     double original_size = 0, packed_size = 0;
-    check(file_size(original, &original_size), std::string("the original file ") + original +
-                                                    " is there");
+    for (int i = 0; i < count; i += 2) {
+        double size = 0;
+        check(file_size(pairs[i], &size), std::string("the original file ") + pairs[i] +
+                                              " is there");
+        original_size += size;
+    }
     HWND dialog = wait_for_dialog(kCompressionCaption);
     check(dialog != nullptr, "the compression result dialog appears");
     if (!dialog) return 1;
-    check(file_size(packed, &packed_size), std::string("the compressed file ") + packed +
-                                                " is there");
+    for (int i = 1; i < count; i += 2) {
+        double size = 0;
+        check(file_size(pairs[i], &size), std::string("the compressed file ") + pairs[i] +
+                                              " is there");
+        packed_size += size;
+    }
     check_result_frame(dialog, kCompressionCaption);
     check_status_window("Compressing...");
 
@@ -473,77 +493,107 @@ Sample take_sample(HWND text_control, HWND bar, DWORD fill) {
 
 bool job_over() { return find_dialog(kCompressionCaption) || find_dialog(kExpansionCaption); }
 
-int run_progress(const char* expected, const char* shot_name) {
-    DWORD start = GetTickCount();
+// The status window of a running job, its text and its bar, found once the
+// job has started: the status reads `expected` and the bar has left its
+// start.  Null members when it did not come to that.
+struct RunningJob {
     HWND status = nullptr;
-    while (!status && GetTickCount() - start < kTimeoutMs) {
-        status = find_empty_caption(false);
-        if (!status) Sleep(20);
+    HWND text = nullptr;
+    HWND bar = nullptr;
+    DWORD_PTR low = 0;
+    DWORD_PTR high = 0;
+    DWORD fill = 0;
+    Sample started = {};
+};
+
+RunningJob wait_for_running_job(const char* expected, const char* file_line = nullptr) {
+    RunningJob job;
+    DWORD start = GetTickCount();
+    while (!job.status && GetTickCount() - start < kTimeoutMs) {
+        job.status = find_empty_caption(false);
+        if (!job.status) Sleep(20);
     }
-    check(status != nullptr, "the status window appears");
-    if (!status) return 1;
-    HWND text_control = GetDlgItem(status, IDC_STATUS_TEXT);
-    HWND bar = GetDlgItem(status, IDC_PROGRESS);
+    check(job.status != nullptr, "the status window appears");
+    if (!job.status) return job;
+    job.text = GetDlgItem(job.status, IDC_STATUS_TEXT);
+    job.bar = GetDlgItem(job.status, IDC_PROGRESS);
     char name[64] = {};
-    if (bar) GetClassNameA(bar, name, sizeof name);
-    check(bar != nullptr && _stricmp(name, PROGRESS_CLASSA) == 0,
+    if (job.bar) GetClassNameA(job.bar, name, sizeof name);
+    check(job.bar != nullptr && _stricmp(name, PROGRESS_CLASSA) == 0,
           std::string("the status window holds a progress bar (") + name + ")");
-    if (!bar || !text_control) return 1;
+    if (!job.bar || !job.text) {
+        job.status = nullptr;
+        return job;
+    }
+    double ms = 0;
+    bool range_read = timed_send(job.bar, PBM_GETRANGE, TRUE, 0, &job.low, &ms) &&
+                      timed_send(job.bar, PBM_GETRANGE, FALSE, 0, &job.high, &ms);
+    check(range_read && job.high > job.low, "the bar's range is read: " +
+                                                std::to_string(job.low) + " to " +
+                                                std::to_string(job.high));
+    // The bar's fill colour: the system's highlight colour unless a visual
+    // style draws it.  What it really is shows on screen once it has moved.
+    job.fill = rgb_of(GetSysColor(COLOR_HIGHLIGHT));
+    Sample sample = {};
+    while (GetTickCount() - start < kTimeoutMs && !job_over()) {
+        sample = take_sample(job.text, job.bar, job.fill);
+        bool on_file = !file_line || item_text(job.status, IDC_FILE_NAME) == file_line;
+        if (sample.answered && sample.position > job.low && sample.text == expected && on_file) {
+            break;
+        }
+        Sleep(10);
+    }
+    bool started = sample.position > job.low && sample.position < job.high &&
+                   sample.text == expected &&
+                   (!file_line || item_text(job.status, IDC_FILE_NAME) == file_line);
+    check(started, "the job is under way: the status reads " + quoted(sample.text) +
+                       ", the bar at " + std::to_string(sample.position));
+    if (!started) job.status = nullptr;
+    job.started = sample;
+    return job;
+}
+
+int run_progress(const char* expected, const char* file_line, const char* shot_name) {
+    RunningJob job = wait_for_running_job(expected);
+    if (!job.status) return 1;
     RECT window_area, text_area, bar_area;
-    GetWindowRect(status, &window_area);
-    GetWindowRect(text_control, &text_area);
-    GetWindowRect(bar, &bar_area);
+    GetWindowRect(job.status, &window_area);
+    GetWindowRect(job.text, &text_area);
+    GetWindowRect(job.bar, &bar_area);
     check(bar_area.top >= text_area.bottom && bar_area.bottom <= window_area.bottom &&
               bar_area.left >= window_area.left && bar_area.right <= window_area.right,
           "the bar lies under the status text, inside the window");
-
-    DWORD_PTR low = 0, high = 0;
-    double ms = 0;
-    bool range_read = timed_send(bar, PBM_GETRANGE, TRUE, 0, &low, &ms) &&
-                      timed_send(bar, PBM_GETRANGE, FALSE, 0, &high, &ms);
-    check(range_read && high > low, "the bar's range is read: " + std::to_string(low) + " to " +
-                                        std::to_string(high));
-
-    // The bar's fill colour: the system's highlight colour unless a visual
-    // style draws it.  What it really is shows on screen once it has moved.
-    DWORD fill = rgb_of(GetSysColor(COLOR_HIGHLIGHT));
-    Sample sample = {};
-    while (GetTickCount() - start < kTimeoutMs && !job_over()) {
-        sample = take_sample(text_control, bar, fill);
-        if (sample.answered && sample.position > low && sample.text == expected) break;
-        Sleep(20);
-    }
-    check(sample.position > low && sample.text == expected,
-          "the job starts: the status reads " + quoted(sample.text) + ", the bar at " +
-              std::to_string(sample.position));
+    std::string named = item_text(job.status, IDC_FILE_NAME);
+    check(named == file_line, "the status window names the file: " + quoted(named));
+    HWND cancel = GetDlgItem(job.status, IDCANCEL);
+    check(cancel != nullptr && window_text(cancel) == "Cancel",
+          "the status window has a Cancel button");
 
     std::vector<Sample> samples;
-    const int kSamples = 8;
-    DWORD_PTR before_attempts = 0;
-    bool attempts_made = false;
-    // The looks are close enough that all eight fall inside the big job
-    // even on a quiet machine, where compressing it takes about 2.5 s.
+    const int kSamples = 20;
+    const double kLookMs = 50;
+    DWORD_PTR before_attempt = 0;
+    bool attempt_made = false;
+    double ms = 0;
+    // The looks are close enough that all twenty fall inside the big job
+    // even when the codec has both processors to itself.
     while (static_cast<int>(samples.size()) < kSamples && !job_over()) {
-        Sleep(120);
-        sample = take_sample(text_control, bar, fill);
-        if (sample.position >= high) break;  // the codec is done: no longer mid-job
+        Sleep(40);
+        Sample sample = take_sample(job.text, job.bar, job.fill);
+        if (sample.position >= job.high) break;  // the codec is done: no longer mid-job
         samples.push_back(sample);
-        if (samples.size() == 7) {
+        if (samples.size() == 17) {
             RECT screen_area = {0, 0, GetSystemMetrics(SM_CXSCREEN),
                                 GetSystemMetrics(SM_CYSCREEN)};
             check(write_bmp(shot_name, read_screen(screen_area)),
                   std::string("a screenshot mid-job is written to ") + shot_name);
         }
-        if (samples.size() == 4) {
-            // Every way of ending or restarting a job, tried while one runs.
-            before_attempts = sample.position_after;
-            PostMessageA(status, WM_KEYDOWN, VK_ESCAPE, 0);
-            PostMessageA(status, WM_KEYUP, VK_ESCAPE, 0);
+        if (samples.size() == 10) {
+            // A second job asked for while one runs changes nothing.
+            before_attempt = sample.position_after;
             DWORD_PTR result = 0;
-            attempts_made = timed_send(status, WM_CLOSE, 0, 0, &result, &ms) &&
-                            timed_send(status, WM_COMMAND, IDCANCEL, 0, &result, &ms) &&
-                            timed_send(status, WM_COMMAND, IDM_COMPRESS, 0, &result, &ms) &&
-                            timed_send(status, WM_COMMAND, IDM_EXPAND, 0, &result, &ms);
+            attempt_made = timed_send(job.status, WM_COMMAND, IDM_COMPRESS, 0, &result, &ms) &&
+                           timed_send(job.status, WM_COMMAND, IDM_EXPAND, 0, &result, &ms);
         }
     }
     check(samples.size() == kSamples,
@@ -552,6 +602,7 @@ int run_progress(const char* expected, const char* shot_name) {
 
     double slowest = 0;
     bool all_answered = true, all_read = true, inside = true, rising = true;
+    DWORD_PTR low = job.low, high = job.high;
     for (size_t i = 0; i < samples.size(); ++i) {
         const Sample& s = samples[i];
         all_answered &= s.answered;
@@ -566,8 +617,9 @@ int run_progress(const char* expected, const char* shot_name) {
     }
     char slowest_text[32];
     std::snprintf(slowest_text, sizeof slowest_text, "%.1f ms", slowest);
-    check(all_answered, std::string("every read of the status window is answered within a "
-                                    "second (slowest ") + slowest_text + ")");
+    check(all_answered && slowest < kLookMs,
+          std::string("every read of the status window is answered within 50 ms (slowest ") +
+              slowest_text + ")");
     check(all_read, std::string("the status text reads ") + quoted(expected) + " throughout");
     check(inside, "the bar's position stays strictly between its ends");
     check(rising && samples.back().position > samples.front().position,
@@ -581,18 +633,105 @@ int run_progress(const char* expected, const char* shot_name) {
     double told_after = static_cast<double>(last.position_after - low) /
                         static_cast<double>(high - low);
     check(first.filled > 0 && last.filled > first.filled,
-          "the filled part grows on screen, in " + colour_text(fill) + ": " +
+          "the filled part grows on screen, in " + colour_text(job.fill) + ": " +
               std::to_string(first.filled) + " to " + std::to_string(last.filled) +
               " columns of " + std::to_string(inner));
     check(drawn > told - 0.15 && drawn < told_after + 0.15,
           "the filled part on screen matches the bar's position");
-    check(attempts_made && IsWindowVisible(status) && last.position > before_attempts,
-          "Escape, WM_CLOSE, the cancel command and a second job command leave the job "
-          "running");
+    check(attempt_made && IsWindowVisible(job.status) && last.position > before_attempt,
+          "a second job command leaves the job running");
     // The rest of a big job takes a while on a busy machine.
     DWORD waited = GetTickCount();
     while (!job_over() && GetTickCount() - waited < kLongJobMs) Sleep(100);
     check(job_over(), "the job runs to its end and shows its result dialog");
+    return failures ? 1 : 0;
+}
+
+// Stops a running job as a user would and times how long the status window
+// stays: the job ends between two blocks, its output is removed and the
+// program ends without another window.  "none" only waits for the job to
+// run (for a test that ends the process from outside).
+int run_cancel(const char* how, const char* expected, const char* file_line) {
+    RunningJob job = wait_for_running_job(expected, file_line);
+    if (!job.status) return 1;
+    std::string way = how;
+    if (way == "none") return failures ? 1 : 0;
+    HWND button = GetDlgItem(job.status, IDCANCEL);
+    check(button != nullptr && window_text(button) == "Cancel",
+          "the status window has a Cancel button");
+    if (!button) return 1;
+    LARGE_INTEGER frequency, before, after;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&before);
+    if (way == "button") {
+        SendMessageA(button, BM_CLICK, 0, 0);
+    } else if (way == "escape") {
+        PostMessageA(job.status, WM_KEYDOWN, VK_ESCAPE, 0);
+        PostMessageA(job.status, WM_KEYUP, VK_ESCAPE, 0);
+    } else {
+        PostMessageA(job.status, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    bool gone = false;
+    while (!gone) {
+        QueryPerformanceCounter(&after);
+        if (after.QuadPart - before.QuadPart > 5 * frequency.QuadPart) break;
+        gone = !IsWindow(job.status) || !IsWindowVisible(job.status);
+        if (!gone) Sleep(2);
+    }
+    double ms = 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
+                static_cast<double>(frequency.QuadPart);
+    char text[96];
+    std::snprintf(text, sizeof text, "%.0f ms after the %s, mid-job", ms, how);
+    check(gone && ms < 500, std::string("the status window is gone ") + text);
+    check_no_result_dialog();
+    check(find_empty_caption(true) == nullptr, "no message box follows");
+    return failures ? 1 : 0;
+}
+
+// Reads the status window's file line as often as it can while a batch
+// runs, until a message box or a result dialog comes up.
+int run_batch(const char* error, int count, char** lines) {
+    DWORD start = GetTickCount();
+    HWND status = nullptr;
+    while (!status && GetTickCount() - start < kTimeoutMs) {
+        status = find_empty_caption(false);
+        if (!status) Sleep(5);
+    }
+    check(status != nullptr, "the status window appears");
+    if (!status) return 1;
+    std::vector<std::string> seen;
+    while (GetTickCount() - start < kTimeoutMs && IsWindow(status)) {
+        char text[512] = {};
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutA(GetDlgItem(status, IDC_FILE_NAME), WM_GETTEXT, sizeof text,
+                                reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 1000,
+                                &length) &&
+            (seen.empty() || seen.back() != text)) {
+            seen.push_back(text);
+        }
+        if (find_empty_caption(true) || job_over()) break;
+        Sleep(1);
+    }
+    std::string shown;
+    for (const std::string& line : seen) shown += " " + quoted(line);
+    size_t at = 0;
+    for (int i = 0; i < count; ++i) {
+        while (at < seen.size() && seen[at] != lines[i]) ++at;
+        check(at < seen.size(), std::string("the status window named ") + quoted(lines[i]) +
+                                    " in its turn (it read" + shown + ")");
+        if (at == seen.size()) at = 0;
+    }
+    if (std::strcmp(error, "-") == 0) {
+        check(find_empty_caption(true) == nullptr, "no message box comes up");
+        return failures ? 1 : 0;
+    }
+    HWND box = wait_for_message_box();
+    check(box != nullptr, "one message box comes up");
+    if (!box) return 1;
+    std::string text = item_text(box, kMessageTextId);
+    check(text == error, "it reads " + quoted(text));
+    SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    check(wait_until_gone(box, 5000), "OK closes the message box");
     return failures ? 1 : 0;
 }
 
@@ -616,15 +755,23 @@ int main(int argc, char** argv) {
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "wait" && argc == 3) return run_wait(argv[2]);
     if (command == "about" && argc == 2) return run_about();
-    if (command == "compression" && argc == 4) return run_compression(argv[2], argv[3]);
+    if (command == "compression" && argc >= 4 && argc % 2 == 0) {
+        return run_compression(argc - 2, argv + 2);
+    }
     if (command == "expansion" && argc == 2) return run_expansion();
     if (command == "error" && argc == 4) return run_error(argv[2], argv[3]);
-    if (command == "progress" && argc == 4) return run_progress(argv[2], argv[3]);
+    if (command == "progress" && argc == 5) return run_progress(argv[2], argv[3], argv[4]);
+    if (command == "cancel" && (argc == 4 || argc == 5)) {
+        return run_cancel(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+    }
+    if (command == "running" && argc == 3) return run_cancel("none", argv[2], nullptr);
+    if (command == "batch" && argc >= 4) return run_batch(argv[2], argc - 3, argv + 3);
     if (command == "absent" && argc >= 3) return run_absent(argc - 2, argv + 2);
     if (command == "codepage" && argc == 2) return run_codepage();
     std::fprintf(stderr,
-                 "usage: driver wait CAPTION | about | compression ORIGINAL PACKED |"
-                 " expansion | error TEXT STATUS | progress STATUS SHOT.bmp |"
-                 " absent NAME... | codepage\n");
+                 "usage: driver wait CAPTION | about | compression ORIGINAL PACKED... |"
+                 " expansion | error TEXT STATUS | progress STATUS NAME SHOT.bmp |"
+                 " cancel button|escape|close STATUS [LINE] | running STATUS |"
+                 " batch ERROR LINE... | absent NAME... | codepage\n");
     return 2;
 }
