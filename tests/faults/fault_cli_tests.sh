@@ -231,6 +231,18 @@ for cut in 5 9 13 $((size / 2)) $((size - 1)); do
 done
 [ $all -eq 1 ] && ok
 
+for threads in -T1 -T2; do
+    case_ "A large compressed file cut in its middle is refused ($threads) and leaves the user's file alone"
+    for ((i = 0; i < 3; i++)); do cat "$corpus"/*; done > notes.txt
+    run notes.txt && mv notes.Q73 "$work/whole.Q73"
+    printf 'the user own notes\n' > notes.txt
+    cp notes.txt "$work/mine"
+    head -c $(($(stat -c %s "$work/whole.Q73") / 2)) "$work/whole.Q73" > notes.Q73
+    run "$threads" notes.Q73
+    refused "damaged" && same notes.txt "$work/mine" && only notes.Q73 notes.txt && ok
+    rm -f notes.txt notes.Q73
+done
+
 case_ "A compression that fails on a full disk beside a good compressed file keeps that file"
 cp "$corpus/alice29.txt" alice29.txt
 run alice29.txt
@@ -325,13 +337,14 @@ interrupted() {
     [ -z "$(temporary)" ] || { bad "temporary file $(temporary) left behind"; return 1; }
 }
 
-for signal in TERM:15 INT:2 HUP:1; do
-    name=${signal%:*}; number=${signal#*:}
-    case_ "SIG$name in the middle of a compression leaves the old compressed file and nothing else"
+# One worker, two and the default: an interrupt stops the workers too.
+for signal in TERM:15:-T1 INT:2:-T2 HUP:1:-T0; do
+    name=${signal%%:*}; number=${signal#*:}; threads=${number#*:}; number=${number%:*}
+    case_ "SIG$name in the middle of a compression ($threads) leaves the old compressed file and nothing else"
     make_big big.bin
     printf 'an old compressed file' > big.Q73
     cp big.Q73 "$work/kept.Q73"
-    started big.bin && interrupted "$name" "$number" && only big.bin big.Q73 &&
+    started "$threads" big.bin && interrupted "$name" "$number" && only big.bin big.Q73 &&
         same big.Q73 "$work/kept.Q73" && ok
     rm -f big.bin
 done
