@@ -13,6 +13,7 @@
 #include "codec/working_state.h"
 #include "platform/interrupts.h"
 #include "platform/processors.h"
+#include "platform/unnamed_files.h"
 
 namespace {
 
@@ -35,10 +36,15 @@ bool read_exactly(void* source, uint8_t* data, int32_t length) {
     return read_some(*static_cast<HFILE*>(source), data, length) == length;
 }
 
+// Each block's result goes to the disk while the next ones are coded, so
+// that the sync before the output takes its name finds little to do.
 bool write_all(HFILE out, const uint8_t* data, int32_t length) {
     if (out == HFILE_ERROR || length == 0) return true;
-    return _lwrite(out, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(length)) ==
-           static_cast<UINT>(length);
+    if (_lwrite(out, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(length)) != static_cast<UINT>(length)) {
+        return false;
+    }
+    start_writing_out(out);
+    return true;
 }
 
 /**** Blocks in flight ****/

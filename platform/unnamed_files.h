@@ -22,6 +22,12 @@ bool link_unnamed_file(HFILE file, const char* name);
 // loses none of it.  True where the system offers no such call.
 bool sync_file(HFILE file);
 
+// Asks the system to start writing what has been written to `file` so far
+// out to the disk, without waiting for it: the sync at the end of a job then
+// has little left to wait for.  Nothing where the system has no such call
+// or `file` is no file.
+void start_writing_out(HFILE file);
+
 // Puts the names in the folder of `name` on the disk: a file just named or
 // renamed there keeps its name through a power cut.
 bool sync_folder_of(const char* name);

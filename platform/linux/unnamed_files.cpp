@@ -44,6 +44,10 @@ bool sync_file(HFILE file) {
     return result == 0;
 }
 
+void start_writing_out(HFILE file) {
+    sync_file_range(file, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool sync_folder_of(const char* name) {
     int fd = open(folder_of(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
