@@ -24,7 +24,7 @@ big whole 18; head -c 50000000 whole > big; rm whole
 cat big | /usr/bin/time -f %M -o peak.txt "$q73" - > big.Q73 2>err.txt
 peak=$(tail -1 peak.txt)
 if "$q73" -c big 2>/dev/null | cmp -s - big.Q73 && "$q73" -dq - < big.Q73 | cmp -s - big \
-    && [ "$peak" -lt 16384 ]; then ok
+    && { [ -n "${Q73_SANITIZED:-}" ] || [ "$peak" -lt 16384 ]; }; then ok
 else bad "peak $peak KB, said $(cat err.txt)"; fi
 rm -f big big.Q73
 

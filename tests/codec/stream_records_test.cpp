@@ -41,7 +41,7 @@ bool read_source(void* source, uint8_t* data, int32_t length) {
     Source* s = static_cast<Source*>(source);
     size_t left = s->bytes->size() - s->at;
     size_t take = static_cast<size_t>(length) < left ? static_cast<size_t>(length) : left;
-    std::memcpy(data, s->bytes->data() + s->at, take);
+    if (take > 0) std::memcpy(data, s->bytes->data() + s->at, take);
     s->at += take;
     return take == static_cast<size_t>(length);
 }
