@@ -237,7 +237,10 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     Mask earlier_seen{};
     Mask run_earlier{};
     Mask run_count{};
-    Mask starts = Mask{} - 1;
+    // All ones where the run goes on from the place before.  The loop keeps
+    // these masks in the sense that needs no vector of all ones: one more
+    // vector in a register, where the loop has none to spare.
+    Mask continued{};
     Mask end_places{};
     Lanes place_bit = Lanes{} + 1;  // bit i & 15
     Mask past_half{};             // place + 1 - h
@@ -245,16 +248,16 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         int place = i & (2 * h - 1);
         if (place == 0) {
             earlier_seen = Mask{};
-            starts = Mask{} - 1;
+            continued = Mask{};
             past_half = Mask{} + static_cast<int16_t>(1 - h);
         }
         Mask value = reinterpret_cast<Mask>(keys[i] >> kPositionBits);
-        Mask ends = Mask{} - 1;
-        if (place != 2 * h - 1) ends = value != reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
-        run_earlier = starts ? earlier_seen : run_earlier;
-        run_count = (run_count & ~starts) + 1;
+        Mask goes_on{};
+        if (place != 2 * h - 1) goes_on = value == reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
+        run_earlier = continued ? run_earlier : earlier_seen;
+        run_count = (run_count & continued) + 1;
         earlier_seen -= reinterpret_cast<Mask>((keys[i] & static_cast<uint16_t>(h)) == 0);
-        starts = ends;
+        continued = goes_on;
 
         Mask low = past_half - run_earlier;
         past_half += 1;
@@ -276,12 +279,12 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         Mask half = smear ^ short_mask;
         Mask short_bits = v & short_mask;
         Mask long_code = short_bits <= bound - half;
-        Mask code = (long_code ? v : short_bits) & ends;
-        Mask step = ((half + (half & long_code) - 1) & ends) + 1;
+        Mask code = (long_code ? v : short_bits) & ~goes_on;
+        Mask step = ((half + (half & long_code) - 1) & ~goes_on) + 1;
         append<kShifts>(out, code, step);
         if (runs != nullptr) {
             runs->counts[i] = run_count;
-            end_places |= ends & reinterpret_cast<Mask>(place_bit);
+            end_places |= reinterpret_cast<Mask>(place_bit) & ~goes_on;
             place_bit += place_bit;
         }
         if ((i & (kChunk - 1)) == kChunk - 1) {
