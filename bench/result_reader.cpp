@@ -26,8 +26,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "ERROR: no dialog captioned %s\n", argv[1]);
         return 1;
     }
+    // The dialog can be found before its texts are set.
     char line[256] = {};
-    GetDlgItemTextA(dialog, IDC_ELAPSED_TIME, line, sizeof line);
+    for (int k = 0; k < 500 && line[0] == 0; ++k) {
+        GetDlgItemTextA(dialog, IDC_ELAPSED_TIME, line, sizeof line);
+        if (line[0] == 0) Sleep(10);
+    }
     std::printf("%s\n", line);
     // The expansion dialog has no IDC_COMPRESSION_OK.
     HWND ok = GetDlgItem(dialog, IDC_COMPRESSION_OK);
