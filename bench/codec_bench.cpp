@@ -1,0 +1,162 @@
+// The codec alone, timed in one process: a file is read into memory, then
+// compressed and expanded several times over, and each direction's speed is
+// printed as MB/s, median and spread.  Nothing but the block codec runs in
+// the timed stretch: no files, no container, no progress.  The same source
+// builds as the Linux `codec_bench` and the Windows `codec_bench.exe`, so
+// that the two builds' code can be timed side by side on the same input
+// (bench/run_codec_bench.sh).
+//
+//   codec_bench FILE [RUNS]
+//
+// The last line is for scripts: "codec_bench <compress MB/s> <expand MB/s>
+// <coded bytes> <checksum of the coded bytes>"; two builds that code alike
+// print the same last two fields.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "codec/dec/block_decoder.h"
+#include "codec/enc/block_encoder.h"
+#include "codec/stream_records.h"
+#include "codec/working_state.h"
+
+using Buffer = std::vector<uint8_t>;
+
+/**** The codec's two calls ****/
+
+// Every block of `input` (of even length) as the records a compressed file
+// holds, one block after another.
+static CodecState* const state = new_codec_state();
+
+static void compress_all(const Buffer& input, Buffer& coded) {
+    coded.resize(input.size() / kBlockSize * kMaxBlockRecordBytes + kMaxBlockRecordBytes);
+    size_t end = 0;
+    for (size_t at = 0; at < input.size(); at += kBlockSize) {
+        int32_t n = static_cast<int32_t>(std::min<size_t>(kBlockSize, input.size() - at));
+        encode_block(state, input.data() + at, n);
+        end += static_cast<size_t>(store_block_records(state, n, coded.data() + end));
+    }
+    coded.resize(end);
+}
+
+// The records are handed out in order, as from a file.
+struct Source {
+    const Buffer* bytes;
+    size_t at;
+};
+
+static bool read_source(void* source, uint8_t* data, int32_t length) {
+    Source* s = static_cast<Source*>(source);
+    if (s->bytes->size() - s->at < static_cast<size_t>(length)) return false;
+    if (length > 0) std::memcpy(data, s->bytes->data() + s->at, static_cast<size_t>(length));
+    s->at += static_cast<size_t>(length);
+    return true;
+}
+
+// The blocks of `coded` expanded into `output`, which has the input's size;
+// false when the codec reports damage.
+static bool expand_all(const Buffer& coded, Buffer& output) {
+    static Buffer records(kMaxReadRecordBytes);
+    Source source{&coded, 0};
+    for (size_t at = 0; at < output.size(); at += kBlockSize) {
+        int32_t n = static_cast<int32_t>(std::min<size_t>(kBlockSize, output.size() - at));
+        InputStream input[20];
+        if (read_block_records(n, read_source, &source, records.data(), input) != CodecStatus::ok) return false;
+        if (decode_block(state, input, n, output.data() + at) != CodecStatus::ok) return false;
+    }
+    return true;
+}
+
+/**** Timing ****/
+
+static double seconds_of(void (*job)(const void*), const void* data) {
+    auto start = std::chrono::steady_clock::now();
+    job(data);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Spread {
+    double median, low, high;  // MB/s
+};
+
+static Spread speeds(std::vector<double> times, size_t bytes) {
+    std::vector<double> rates;
+    for (double t : times) rates.push_back(static_cast<double>(bytes) / 1e6 / t);
+    std::sort(rates.begin(), rates.end());
+    size_t n = rates.size();
+    double median = n % 2 ? rates[n / 2] : (rates[n / 2 - 1] + rates[n / 2]) / 2;
+    return Spread{median, rates.front(), rates.back()};
+}
+
+static uint64_t checksum(const Buffer& data) {
+    uint64_t h = 14695981039346656037u;  // 64-bit FNV-1a
+    for (uint8_t b : data) h = (h ^ b) * 1099511628211u;
+    return h;
+}
+
+struct Job {
+    const Buffer* input;
+    Buffer* coded;
+    Buffer* output;
+    bool ok;
+};
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: codec_bench FILE [RUNS]\n");
+        return 2;
+    }
+    int runs = argc == 3 ? std::atoi(argv[2]) : 7;
+    if (runs < 1) runs = 1;
+    std::FILE* file = std::fopen(argv[1], "rb");
+    if (file == nullptr) {
+        std::fprintf(stderr, "ERROR: cannot open %s\n", argv[1]);
+        return 1;
+    }
+    Buffer input;
+    uint8_t chunk[1 << 16];
+    for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) input.insert(input.end(), chunk, chunk + got);
+    std::fclose(file);
+    input.resize(input.size() & ~static_cast<size_t>(1));  // the codec codes pairs; a last odd byte is the container's
+    if (input.empty()) {
+        std::fprintf(stderr, "ERROR: %s holds fewer than 2 bytes\n", argv[1]);
+        return 1;
+    }
+
+    Buffer coded, output(input.size());
+    coded.reserve(input.size() + input.size() / 8 + 4096);
+    Job job{&input, &coded, &output, true};
+    auto compress = [](const void* p) {
+        const Job* j = static_cast<const Job*>(p);
+        compress_all(*j->input, *j->coded);
+    };
+    auto expand = [](const void* p) {
+        Job* j = const_cast<Job*>(static_cast<const Job*>(p));
+        j->ok = expand_all(*j->coded, *j->output) && j->ok;
+    };
+    // One round of each, untimed, brings the tables and the pages in.
+    compress(&job);
+    expand(&job);
+    std::vector<double> ct, et;
+    for (int k = 0; k < runs; ++k) {
+        ct.push_back(seconds_of(compress, &job));
+        et.push_back(seconds_of(expand, &job));
+    }
+    if (!job.ok || output != input) {
+        std::fprintf(stderr, "ERROR: the expanded bytes differ from the input\n");
+        return 1;
+    }
+    Spread c = speeds(ct, input.size());
+    Spread e = speeds(et, input.size());
+    std::printf("%zu bytes, %zu coded, %d runs\n", input.size(), coded.size(), runs);
+    std::printf("compress %8.1f MB/s (%.1f to %.1f)\n", c.median, c.low, c.high);
+    std::printf("expand   %8.1f MB/s (%.1f to %.1f)\n", e.median, e.low, e.high);
+    std::printf("codec_bench %.2f %.2f %zu %016llx\n", c.median, e.median, coded.size(),
+                static_cast<unsigned long long>(checksum(coded)));
+    return 0;
+}
