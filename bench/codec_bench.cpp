@@ -1,7 +1,9 @@
 // The codec alone, timed in one process: a file is read into memory, then
 // compressed and expanded several times over, and each direction's speed is
 // printed as MB/s, median and spread.  Nothing but the block codec runs in
-// the timed stretch: no files, no container, no progress.  The same source
+// those timed stretches: no files, no container, no progress.  Then the
+// job's pipeline is timed file to file with one worker and with every
+// processor, to show what reading, scheduling and writing add.  The same source
 // builds as the Linux `codec_bench` and the Windows `codec_bench.exe`, so
 // that the two builds' code can be timed side by side on the same input
 // (bench/run_codec_bench.sh).
@@ -18,12 +20,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "codec/dec/block_decoder.h"
 #include "codec/enc/block_encoder.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
+#include "job/pipeline.h"
 
 using Buffer = std::vector<uint8_t>;
 
@@ -99,6 +103,56 @@ static uint64_t checksum(const Buffer& data) {
     return h;
 }
 
+/**** The job's pipeline, file to file ****/
+
+// Seconds for one pass of the pipeline with `threads` workers from the
+// file `from` to the file `to`; `size` is the expansion's length, -1 to
+// compress.  Negative when the pipeline fails.
+static double pipeline_seconds(const char* from, const char* to, int threads, int32_t size) {
+    OFSTRUCT of;
+    HFILE in = OpenFile(from, &of, OF_READ);
+    HFILE out = OpenFile(to, &of, OF_CREATE);
+    if (in == HFILE_ERROR || out == HFILE_ERROR) return -1;
+    JobControl control;
+    auto start = std::chrono::steady_clock::now();
+    CodecStatus status = size < 0 ? compress_stream(in, out, threads, &control)
+                                  : expand_stream(in, out, size, threads, &control);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    _lclose(in);
+    _lclose(out);
+    return status == CodecStatus::ok ? seconds : -1;
+}
+
+// The input written to a file beside `name`, then compressed and expanded
+// through the pipeline `runs` times with one worker and with every
+// processor: what reading, scheduling and writing add to the codec.
+static bool time_pipeline(const char* name, const Buffer& input, int runs) {
+    std::string plain = std::string(name) + ".bench-in";
+    std::string packed = std::string(name) + ".bench-packed";
+    std::string back = std::string(name) + ".bench-back";
+    std::FILE* f = std::fopen(plain.c_str(), "wb");
+    if (f == nullptr || std::fwrite(input.data(), 1, input.size(), f) != input.size()) return false;
+    std::fclose(f);
+    bool ok = true;
+    for (int threads : {1, 0}) {
+        std::vector<double> ct, et;
+        for (int k = 0; k < runs && ok; ++k) {
+            ct.push_back(pipeline_seconds(plain.c_str(), packed.c_str(), threads, -1));
+            et.push_back(pipeline_seconds(packed.c_str(), back.c_str(), threads, static_cast<int32_t>(input.size())));
+            ok = ct.back() > 0 && et.back() > 0;
+        }
+        if (!ok) break;
+        Spread c = speeds(ct, input.size());
+        Spread e = speeds(et, input.size());
+        std::printf("pipeline, %s: compress %.1f MB/s, expand %.1f MB/s\n",
+                    threads == 1 ? "one worker" : "every processor", c.median, e.median);
+    }
+    std::remove(plain.c_str());
+    std::remove(packed.c_str());
+    std::remove(back.c_str());
+    return ok;
+}
+
 struct Job {
     const Buffer* input;
     Buffer* coded;
@@ -156,6 +210,10 @@ int main(int argc, char** argv) {
     std::printf("%zu bytes, %zu coded, %d runs\n", input.size(), coded.size(), runs);
     std::printf("compress %8.1f MB/s (%.1f to %.1f)\n", c.median, c.low, c.high);
     std::printf("expand   %8.1f MB/s (%.1f to %.1f)\n", e.median, e.low, e.high);
+    if (!time_pipeline(argv[1], input, runs)) {
+        std::fprintf(stderr, "ERROR: the pipeline failed\n");
+        return 1;
+    }
     std::printf("codec_bench %.2f %.2f %zu %016llx\n", c.median, e.median, coded.size(),
                 static_cast<unsigned long long>(checksum(coded)));
     return 0;

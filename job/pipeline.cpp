@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -32,8 +33,36 @@ int32_t read_some(HFILE in, uint8_t* data, int32_t length) {
     return done;
 }
 
+// The compressed input, read forward in large pieces: a block's records
+// are many small reads, and each read of the system costs far more than a
+// copy out of memory (above all under a layer that emulates the system).
+struct ForwardReader {
+    static constexpr int32_t kCapacity = 1 << 18;
+    HFILE in;
+    uint8_t* buffer;
+    int32_t at;
+    int32_t end;
+};
+
 bool read_exactly(void* source, uint8_t* data, int32_t length) {
-    return read_some(*static_cast<HFILE*>(source), data, length) == length;
+    ForwardReader* r = static_cast<ForwardReader*>(source);
+    int32_t have = r->end - r->at;
+    if (have >= length) {
+        std::memcpy(data, r->buffer + r->at, static_cast<size_t>(length));
+        r->at += length;
+        return true;
+    }
+    if (have > 0) std::memcpy(data, r->buffer + r->at, static_cast<size_t>(have));
+    r->at = r->end = 0;
+    int32_t rest = length - have;
+    // What is larger than the buffer goes straight to its place.
+    if (rest >= ForwardReader::kCapacity) return read_some(r->in, data + have, rest) == rest;
+    int32_t got = read_some(r->in, r->buffer, ForwardReader::kCapacity);
+    if (got < rest) return false;
+    std::memcpy(data + have, r->buffer, static_cast<size_t>(rest));
+    r->at = rest;
+    r->end = got;
+    return true;
 }
 
 // Each block's result goes to the disk while the next ones are coded, so
@@ -100,6 +129,7 @@ struct Stream {
     HFILE in;
     HFILE out;
     int64_t left;  // expansion: bytes not yet read as blocks
+    ForwardReader reader;  // expansion: the records, read ahead
 };
 
 // Reads the next block into `block`; false at the end of the input, when
@@ -118,7 +148,7 @@ bool read_block(Stream& stream, Block* block) {
     if (stream.left <= 0) return false;
     block->n = static_cast<int32_t>(stream.left < kBlockSize ? stream.left : kBlockSize);
     stream.left -= block->n;
-    block->status = read_block_records(block->n, read_exactly, &stream.in, block->in, block->input);
+    block->status = read_block_records(block->n, read_exactly, &stream.reader, block->in, block->input);
     return true;
 }
 
@@ -294,6 +324,10 @@ private:
 };
 
 CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
+    if (stream.direction == Direction::expand) {
+        stream.reader = ForwardReader{stream.in, static_cast<uint8_t*>(std::malloc(ForwardReader::kCapacity)), 0, 0};
+        if (stream.reader.buffer == nullptr) return CodecStatus::no_memory;
+    }
     if (threads <= 0) threads = usable_processors();
     if (stream.direction == Direction::expand) {
         int64_t blocks = (stream.left + kBlockSize - 1) / kBlockSize;
@@ -311,18 +345,19 @@ CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
         }
         defer_interrupts(false);
     }
+    std::free(stream.reader.buffer);
     return status;
 }
 
 }  // namespace
 
 CodecStatus compress_stream(HFILE in, HFILE out, int threads, JobControl* control) {
-    Stream stream{Direction::compress, in, out, 0};
+    Stream stream{Direction::compress, in, out, 0, ForwardReader{in, nullptr, 0, 0}};
     return run_stream(stream, threads, control);
 }
 
 CodecStatus expand_stream(HFILE in, HFILE out, int32_t size, int threads, JobControl* control) {
     if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
-    Stream stream{Direction::expand, in, out, size};
+    Stream stream{Direction::expand, in, out, size, ForwardReader{in, nullptr, 0, 0}};
     return run_stream(stream, threads, control);
 }
