@@ -29,6 +29,8 @@ int32_t read_some(HFILE in, uint8_t* data, int32_t length) {
         if (got == static_cast<UINT>(HFILE_ERROR)) return -1;
         if (got == 0) break;
         done += static_cast<int32_t>(got);
+        // A read cut short by an interrupt goes no further: the job stops.
+        if (done < length && pending_interrupt() != 0) return -1;
     }
     return done;
 }

@@ -358,6 +358,24 @@ if [ $status -eq 0 ]; then
 else bad "compressing failed: $(cat "$work/err.txt")"; fi
 rm -f big.bin big.Q73
 
+case_ "SIGTERM while two workers wait on a pipe that has stopped sending ends the expansion at once"
+make_big big.bin 8
+run big.bin
+head -c $(($(stat -c %s big.Q73) / 2)) big.Q73 > half.Q73
+mkfifo feed
+(cat half.Q73; sleep 8) > feed &
+feeder=$!
+env --default-signal=TERM "$q73" -d -c -T2 - < feed > /dev/null 2>"$work/err.txt" &
+pid=$!
+sleep 1.5
+start=$(date +%s%N)
+kill -TERM $pid
+wait $pid; status=$?
+took=$((($(date +%s%N) - start) / 1000000))
+kill $feeder 2>/dev/null; wait $feeder 2>/dev/null
+if [ $status -eq 143 ] && [ $took -lt 1000 ]; then ok; else bad "status $status after $took ms"; fi
+rm -f big.bin big.Q73 half.Q73 feed
+
 case_ "The temporary file of a private file is never readable by others"
 make_big private.bin
 chmod 600 private.bin
