@@ -42,19 +42,8 @@ cmake --build "$BUILD/win" -j2 --target installer >"$OWN/build.log" 2>&1 ||
     die "building the installer (see $OWN/build.log)"
 EXE=$BUILD/win/app/q73.exe
 DRIVER=$OWN/driver.exe
-if [ ! "$DRIVER" -nt "$ROOT/tests/windows/driver.cpp" ] || [ ! "$DRIVER" -nt "$ROOT/tests/windows/driver.rc" ]; then
-    x86_64-w64-mingw32-windres -I"$ROOT" "$ROOT/tests/windows/driver.rc" -O coff -o "$OWN/driver-res.o" &&
-        x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -static -I"$ROOT" \
-            "$ROOT/tests/windows/driver.cpp" "$OWN/driver-res.o" -lgdi32 -o "$DRIVER" ||
-        die "building the driver"
-fi
-if [ -z "$LINUX_Q73" ]; then
-    cmake -S "$ROOT" -B "$BUILD/linux" -DQ73_BUILD_TESTS=OFF >"$OWN/linux-build.log" 2>&1 &&
-        cmake --build "$BUILD/linux" -j2 --target q73 >>"$OWN/linux-build.log" 2>&1 ||
-        die "building the Linux q73 (see $OWN/linux-build.log)"
-    LINUX_Q73=$BUILD/linux/app/q73
-fi
-[ -x "$LINUX_Q73" ] || die "no Linux q73 at $LINUX_Q73"
+build_driver "$OWN"
+linux_q73 "$BUILD" "$OWN/linux-build.log"
 VERSION=$("$LINUX_Q73" --version | awk '{ print $2 }')
 SETUP=$BUILD/win/installer/q73-$VERSION-setup.exe
 [ -f "$SETUP" ] || die "no installer $SETUP"

@@ -25,6 +25,7 @@ failed=0
 pass() { echo "PASS: $1"; passed=$((passed + 1)); }
 fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
 die() { echo "FAIL: $1"; exit 1; }
+. "$ROOT/tests/windows/wine_session.sh"
 
 # --- tools -----------------------------------------------------------------
 missing=""
@@ -51,18 +52,8 @@ cmake -S "$ROOT" -B "$BUILD/win" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64.c
 cmake --build "$BUILD/win" -j2 >"$BUILD/win-build.log" 2>&1 ||
     die "building q73.exe (see $BUILD/win-build.log)"
 EXE=$BUILD/win/app/q73.exe
-x86_64-w64-mingw32-windres -I"$ROOT" "$ROOT/tests/windows/driver.rc" -O coff \
-    -o "$BUILD/driver-res.o" || die "building the driver's resources"
-x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -static -I"$ROOT" \
-    "$ROOT/tests/windows/driver.cpp" "$BUILD/driver-res.o" -lgdi32 -o "$BUILD/driver.exe" ||
-    die "building the driver"
-if [ -z "$LINUX_Q73" ]; then
-    cmake -S "$ROOT" -B "$BUILD/linux" -DQ73_BUILD_TESTS=OFF >"$BUILD/linux-build.log" 2>&1 &&
-        cmake --build "$BUILD/linux" -j2 --target q73 >>"$BUILD/linux-build.log" 2>&1 ||
-        die "building the Linux q73 (see $BUILD/linux-build.log)"
-    LINUX_Q73=$BUILD/linux/app/q73
-fi
-[ -x "$LINUX_Q73" ] || die "no Linux q73 at $LINUX_Q73"
+build_driver "$BUILD"
+linux_q73 "$BUILD" "$BUILD/linux-build.log"
 
 # --- display and Wine prefix -------------------------------------------------
 export WINEPREFIX=$BUILD/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -7,6 +7,10 @@
 #                             making the prefix the first time (about 12 s)
 #   end_session               ends the prefix's programs and the Xvfb
 #                             (the script's EXIT trap calls it)
+#   build_driver DIR          DIR/driver.exe, the test driver, unless newer
+#                             than its sources
+#   linux_q73 BUILD LOG       sets LINUX_Q73, building it in BUILD/linux
+#                             when the caller gave none
 
 need_packages() {
     local missing="" package
@@ -54,4 +58,23 @@ end_session() {
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
     [ -n "$SESSION_XVFB_PID" ] && kill "$SESSION_XVFB_PID" 2>/dev/null
     SESSION_XVFB_PID=""
+}
+
+build_driver() {
+    local driver=$1/driver.exe here=$ROOT/tests/windows
+    [ "$driver" -nt "$here/driver.cpp" ] && [ "$driver" -nt "$here/driver.rc" ] && return 0
+    x86_64-w64-mingw32-windres -I"$ROOT" "$here/driver.rc" -O coff -o "$1/driver-res.o" &&
+        x86_64-w64-mingw32-g++-posix -std=c++17 -O1 -Wall -Wextra -Werror -static -I"$ROOT" \
+            "$here/driver.cpp" "$1/driver-res.o" -lgdi32 -o "$driver" ||
+        die "building the driver"
+}
+
+linux_q73() {
+    if [ -z "${LINUX_Q73:-}" ]; then
+        cmake -S "$ROOT" -B "$1/linux" -DQ73_BUILD_TESTS=OFF >"$2" 2>&1 &&
+            cmake --build "$1/linux" -j2 --target q73 >>"$2" 2>&1 ||
+            die "building the Linux q73 (see $2)"
+        LINUX_Q73=$1/linux/app/q73
+    fi
+    [ -x "$LINUX_Q73" ] || die "no Linux q73 at $LINUX_Q73"
 }
