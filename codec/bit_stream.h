@@ -94,10 +94,10 @@ inline void write_bits(LevelWriter& w, uint32_t v, int count) {
     w.count += count;
     uint32_t out = static_cast<uint32_t>(w.bits);
     std::memcpy(w.position, &out, 4);  // little-endian targets only
-    int full = w.count >> 5;  // 0 or 1
-    w.position += 4 * full;
-    w.bits >>= 32 * full;
-    w.count -= 32 * full;
+    int full = w.count & 32;  // 0 or 32: the count stays below 64
+    w.position += full >> 3;
+    w.bits >>= full;
+    w.count &= 31;  // two steps from one count to the next
 }
 
 inline void close_writer(LevelStream* stream, LevelWriter& w) {

@@ -137,48 +137,63 @@ LANES_INLINE void merge_sorted(Lanes* keys) {
 
 /**** Codes ****/
 
+// Codes are gathered in 16-bit lanes, eight places at a time: eight places
+// never hold 16 bits, since runs that lie within them code at most one bit
+// per key and the one run reaching in from before needs at most 8.  `place`
+// is 2 to the number of bits so far, a code is put in place by a 16-bit
+// product (one micro-op and a few cycles on every processor with vectors)
+// and the place grows by the step, 2 to the code's length.
+struct Gathered {
+    Lanes bits;
+    Lanes place;
+};
+
+LANES_INLINE Gathered fresh_gathered() { return Gathered{Lanes{}, Lanes{} + 1}; }
+
+LANES_INLINE void append(Gathered& out, Lanes code, Lanes step) {
+    out.bits |= code * out.place;
+    out.place *= step;
+}
+
 // Bits of 16 places of a level in 32-bit lanes: the even half holds lanes
 // 0-3 and 8-11, the odd half lanes 4-7 and 12-15, as the widening
-// interleave leaves them.  Sixteen places never hold 32 bits: runs that
-// lie within them code at most one bit per key, and the one run reaching
-// in from before needs at most 8.
+// interleave leaves them.  Sixteen places never hold 32 bits (at most 16
+// of runs within them, and 8 of the one reaching in).
 constexpr int kChunk = 16;
 constexpr int kChunks = kLaneSpan / kChunk;
 
-// A code's length comes out of its shape as a power of two, its step.  With
-// AVX2 (kShifts), `place` is the number of bits so far: a code is put in
-// place by a shift of its own per lane, and the step's exponent, read off
-// its conversion to float, is added to the place.  The chain from one code
-// to the next is then one addition, where a 32-bit product costs 10 cycles
-// and two micro-ops on recent Intel cores (3 cycles on Zen 4).  Without
-// AVX2 there is no shift per lane: `place` is 2 to the number of bits so
-// far, a code is put in place by a product, and the place grows by the step.
 struct ChunkBits {
     Wide bits[2];
-    Wide place[2];
+    Wide counts[2];
 };
 
 using Signed = int32_t __attribute__((vector_size(2 * kLanes)));
 using Floats = float __attribute__((vector_size(2 * kLanes)));
 
-template <bool kShifts>
-LANES_INLINE ChunkBits fresh_chunk() {
-    Wide place = Wide{} + (kShifts ? 0u : 1u);
-    return ChunkBits{{Wide{}, Wide{}}, {place, place}};
-}
-
-// The bits a chunk's lane holds.
-template <bool kShifts>
-LANES_INLINE int bits_of(const ChunkBits& chunk, int half, int k) {
-    return kShifts ? static_cast<int>(chunk.place[half][k]) : __builtin_ctz(chunk.place[half][k]);
-}
-
-LANES_INLINE void widen(const Mask& x, Wide* out) {
-    Mask zero{};
+LANES_INLINE void widen(Lanes x, Wide* out) {
+    Lanes zero{};
     out[0] = reinterpret_cast<Wide>(
         __builtin_shufflevector(x, zero, 0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27));
     out[1] = reinterpret_cast<Wide>(
         __builtin_shufflevector(x, zero, 4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31));
+}
+
+// The later eight places' bits go above the earlier eight's, by a product
+// once per 16 places; the bit count is the exponent of the product of the
+// two places, read off its conversion to float.
+LANES_INLINE ChunkBits join(const Gathered& low, const Gathered& high) {
+    Wide low_bits[2], high_bits[2], low_place[2], high_place[2];
+    widen(low.bits, low_bits);
+    widen(high.bits, high_bits);
+    widen(low.place, low_place);
+    widen(high.place, high_place);
+    ChunkBits chunk;
+    for (int k = 0; k < 2; ++k) {
+        chunk.bits[k] = low_bits[k] | high_bits[k] * low_place[k];
+        Floats place = __builtin_convertvector(reinterpret_cast<Signed>(low_place[k] * high_place[k]), Floats);
+        chunk.counts[k] = (reinterpret_cast<Wide>(place) >> 23) - 127;
+    }
+    return chunk;
 }
 
 // The runs of the last level: each key's run count so far, and for each
@@ -188,39 +203,19 @@ struct LaneRuns {
     Mask ends[kChunks];
 };
 
-// Appends codes; `step` is 2 to their lengths.
-template <bool kShifts>
-LANES_INLINE void append(ChunkBits& out, const Mask& code, const Mask& step) {
-    Wide wide_code[2];
-    Wide wide_step[2];
-    widen(code, wide_code);
-    widen(step, wide_step);
-    for (int k = 0; k < 2; ++k) {
-        if constexpr (kShifts) {
-            out.bits[k] |= wide_code[k] << out.place[k];
-            Floats as_float = __builtin_convertvector(reinterpret_cast<Signed>(wide_step[k]), Floats);
-            out.place[k] += (reinterpret_cast<Wide>(as_float) >> 23) - 127;  // the exponent
-        } else {
-            out.bits[k] |= wide_code[k] * out.place[k];
-            out.place[k] *= wide_step[k];
-        }
-    }
-}
-
 // The order bits of the pairs, once each pair is in order: a pair of two
 // bytes has one, 1 when its smaller byte (now first) was the earlier.
-template <bool kShifts>
 LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
-    ChunkBits out = fresh_chunk<kShifts>();
-    for (int i = 0; i < kLaneSpan; i += 2) {
-        Mask distinct = reinterpret_cast<Mask>((keys[i] >> kPositionBits) != (keys[i + 1] >> kPositionBits));
-        Mask length = distinct & 1;
-        Mask code = length & ~reinterpret_cast<Mask>(keys[i]);
-        append<kShifts>(out, code, length + 1);
-        if ((i & (kChunk - 1)) == kChunk - 2) {
-            chunks[i / kChunk] = out;
-            out = fresh_chunk<kShifts>();
+    for (int c = 0; c < kChunks; ++c) {
+        Gathered out = fresh_gathered();
+#pragma GCC unroll 8
+        for (int j = 0; j < kChunk; j += 2) {
+            int i = kChunk * c + j;
+            Lanes distinct = reinterpret_cast<Lanes>((keys[i] >> kPositionBits) != (keys[i + 1] >> kPositionBits));
+            Lanes length = distinct & 1;
+            append(out, length & ~keys[i], length + 1);
         }
+        chunks[c] = join(out, fresh_gathered());
     }
 }
 
@@ -229,108 +224,136 @@ LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
 // is the stretch of equal bytes, and a key is from the earlier half when its
 // position has bit h clear.  With x the earlier half's keys before the run,
 // n its count and i its last place, the remainders give
-//   low = max(i + 1 - h - x, 0), high = min(h - x, n).
-// A run of the bound 0 comes out as a code of no bits by itself.
-template <int h, bool kShifts>
+//   low = max(i + 1 - h - x, 0), high = min(h - x, n),
+// and the value v = (the run's keys from the earlier half) - low.  Since
+// v <= bound, a code is always v itself: a short code, one bit less, is
+// taken only when v lies below the bound's highest power of two.  A run of
+// the bound 0 comes out as a code of no bits by itself.
+//
+// Sixteen places are taken at a time, unrolled, so that where a stretch
+// starts and ends is known without a test for h < 8 and tested once per 16
+// places above.  The counts of earlier keys are kept less an offset, the
+// value of i + 1 - h at the chunk's first place (at the stretch's first for
+// h < 8): i + 1 - h - x is then the place's distance into the chunk, a
+// constant, less the kept count.
+template <int h>
 LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* runs) {
-    ChunkBits out = fresh_chunk<kShifts>();
-    Mask earlier_seen{};
-    Mask run_earlier{};
+    static_assert(h >= 2 && h <= 128, "a bound of at most 8 bits");
+    Mask earlier_seen{};  // less the offset
+    Mask run_earlier{};   // x, less the offset
     Mask run_count{};
-    // All ones where the run goes on from the place before.  The loop keeps
-    // these masks in the sense that needs no vector of all ones: one more
-    // vector in a register, where the loop has none to spare.
+    // All ones where the run goes on from the place before.
     Mask continued{};
-    Mask end_places{};
-    Lanes place_bit = Lanes{} + 1;  // bit i & 15
-    Mask past_half{};             // place + 1 - h
-    for (int i = 0; i < kLaneSpan; ++i) {
-        int place = i & (2 * h - 1);
-        if (place == 0) {
-            earlier_seen = Mask{};
+    Mask value = reinterpret_cast<Mask>(keys[0] >> kPositionBits);
+    for (int c = 0; c < kChunks; ++c) {
+        const int chunk_at = h < 8 ? 0 : (kChunk * c) & (2 * h - 1);
+        const int offset = chunk_at + 1 - h;
+        if (h >= 8 && chunk_at == 0) {
+            earlier_seen = Mask{} - static_cast<int16_t>(offset);
             continued = Mask{};
-            past_half = Mask{} + static_cast<int16_t>(1 - h);
+        } else if (h >= 8) {
+            earlier_seen -= kChunk;
+            run_earlier -= kChunk;
         }
-        Mask value = reinterpret_cast<Mask>(keys[i] >> kPositionBits);
-        Mask goes_on{};
-        if (place != 2 * h - 1) goes_on = value == reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
-        run_earlier = continued ? run_earlier : earlier_seen;
-        run_count = (run_count & continued) + 1;
-        earlier_seen -= reinterpret_cast<Mask>((keys[i] & static_cast<uint16_t>(h)) == 0);
-        continued = goes_on;
+        const Mask high_less = Mask{} + static_cast<int16_t>(h - offset);
+        Gathered out[2] = {fresh_gathered(), fresh_gathered()};
+        Mask end_places{};
+#pragma GCC unroll 16
+        for (int j = 0; j < kChunk; ++j) {
+            const int i = kChunk * c + j;
+            const int into = h < 8 ? j & (2 * h - 1) : j;
+            const bool ends = h < 8 ? into == 2 * h - 1 : j == kChunk - 1 && chunk_at == 2 * h - kChunk;
+            if (h < 8 && into == 0) {
+                earlier_seen = Mask{} - static_cast<int16_t>(offset);
+                continued = Mask{};
+            }
+            // keys has one place more, so that the look ahead of the last
+            // place reads inside it.
+            Mask next = reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
+            Mask goes_on = ends ? Mask{} : value == next;
+            run_earlier = continued ? run_earlier : earlier_seen;
+            run_count = (run_count & continued) + 1;
+            earlier_seen -= reinterpret_cast<Mask>((keys[i] & static_cast<uint16_t>(h)) == 0);
+            continued = goes_on;
+            value = next;
 
-        Mask low = past_half - run_earlier;
-        past_half += 1;
-        low = low > 0 ? low : Mask{};
-        Mask high = static_cast<int16_t>(h) - run_earlier;
-        high = high < run_count ? high : run_count;
-        Mask bound = high - low;
-        Mask v = earlier_seen - run_earlier - low;
-        // The bound's bits smeared down give the highest power of two not
-        // above it and the mask of the short code (for the bound 0 as for
-        // 1, whose code is then empty).  Places other than a run's end
-        // append an empty code.
-        Mask smear = bound | 1;
-        smear |= smear >> 1;
-        if constexpr (h >= 4) smear |= smear >> 2;
-        if constexpr (h >= 16) smear |= smear >> 4;
-        static_assert(h <= 128, "a bound of at most 8 bits");
-        Mask short_mask = smear >> 1;
-        Mask half = smear ^ short_mask;
-        Mask short_bits = v & short_mask;
-        Mask long_code = short_bits <= bound - half;
-        Mask code = (long_code ? v : short_bits) & ~goes_on;
-        Mask step = ((half + (half & long_code) - 1) & ~goes_on) + 1;
-        append<kShifts>(out, code, step);
-        if (runs != nullptr) {
-            runs->counts[i] = run_count;
-            end_places |= reinterpret_cast<Mask>(place_bit) & ~goes_on;
-            place_bit += place_bit;
+            // less_low = -low, or 0
+            Mask less_low = run_earlier - static_cast<int16_t>(into);
+            less_low = less_low < 0 ? less_low : Mask{};
+            Mask high = high_less - run_earlier;
+            high = high < run_count ? high : run_count;
+            Mask bound = high + less_low;
+            Mask v = earlier_seen - run_earlier + less_low;
+            // The bound's bits smeared down give its highest power of two
+            // (1 for the bound 0 as for 1, whose code is then empty).
+            Mask smear = bound | 1;
+            smear |= smear >> 1;
+            if constexpr (h >= 4) smear |= smear >> 2;
+            if constexpr (h >= 16) smear |= smear >> 4;
+            Mask short_mask = smear >> 1;
+            Mask half = smear ^ short_mask;
+            Mask is_short = (v & short_mask) > bound - half;
+            Mask step = half + (half & ~is_short);
+            step = goes_on ? Mask{} + 1 : step;
+            append(out[j / 8], reinterpret_cast<Lanes>(v & ~goes_on), reinterpret_cast<Lanes>(step));
+            if (runs != nullptr) {
+                runs->counts[i] = run_count;
+                end_places |= static_cast<int16_t>(1u << j) & ~goes_on;
+            }
         }
-        if ((i & (kChunk - 1)) == kChunk - 1) {
-            chunks[i / kChunk] = out;
-            out = fresh_chunk<kShifts>();
-            if (runs != nullptr) runs->ends[i / kChunk] = end_places;
-            end_places = Mask{};
-            place_bit = Lanes{} + 1;
-        }
+        chunks[c] = join(out[0], out[1]);
+        if (runs != nullptr) runs->ends[c] = end_places;
     }
 }
 
-// The writer is worked on in a copy: its words go out through a pointer
-// that could, as far as the compiler knows, point into the writer itself,
-// which would keep every field in memory from one code to the next.
-template <bool kShifts>
-LANES_INLINE void flush(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
+// The codes of a level go out lane by lane, out of line: in the middle of
+// the lanes' loops the writer's fields would find no registers free.  The
+// writer is worked on in a copy: its words go out through a pointer that
+// could, as far as the compiler knows, point into the writer itself, which
+// would keep every field in memory from one code to the next.
+using Flush = void (*)(LevelWriter& writer, const ChunkBits* chunks, int lanes);
+
+inline __attribute__((always_inline)) void flush_codes(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
     LevelWriter w = writer;
     for (int lane = 0; lane < lanes; ++lane) {
         int half = (lane >> 2) & 1;
         int k = (lane & 3) | ((lane & 8) >> 1);
         for (int c = 0; c < kChunks; ++c)
-            write_bits(w, chunks[c].bits[half][k], bits_of<kShifts>(chunks[c], half, k));
+            write_bits(w, chunks[c].bits[half][k], static_cast<int>(chunks[c].counts[half][k]));
     }
     writer = w;
 }
 
-template <int level, bool kShifts>
-LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, LaneRuns* runs) {
+__attribute__((noinline)) void flush_plain(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
+    flush_codes(writer, chunks, lanes);
+}
+
+#ifdef Q73_X86_64_LOOPS
+__attribute__((noinline, target("bmi,bmi2"))) void flush_bmi2(LevelWriter& writer, const ChunkBits* chunks,
+                                                            int lanes) {
+    flush_codes(writer, chunks, lanes);
+}
+#endif
+
+template <int level>
+LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, LaneRuns* runs, Flush flush) {
     constexpr int h = 1 << (level - 1);
     merge_sorted<h>(keys);
     ChunkBits chunks[kChunks];
     if constexpr (level == 1)
-        pair_codes<kShifts>(keys, chunks);
+        pair_codes(keys, chunks);
     else
-        level_codes<h, kShifts>(keys, chunks, level == kLaneLevel ? runs : nullptr);
-    flush<kShifts>(writers[level - 1], chunks, lanes);
-    if constexpr (level < kLaneLevel) code_levels<level + 1, kShifts>(keys, lanes, writers, runs);
+        level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
+    flush(writers[level - 1], chunks, lanes);
+    if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, runs, flush);
 }
 
-template <bool kShifts>
-LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
-    Lanes keys[kLaneSpan];
+LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists, Flush flush) {
+    Lanes keys[kLaneSpan + 1];
     load_keys(group, keys);
+    keys[kLaneSpan] = Lanes{};
     LaneRuns runs;
-    code_levels<1, kShifts>(keys, lanes, writers, &runs);
+    code_levels<1>(keys, lanes, writers, &runs, flush);
 
     // Each run's last key leaves its symbol and count in the list; the ends
     // are found four chunks at a time.
@@ -356,21 +379,23 @@ LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* write
 }
 
 #ifdef Q73_X86_64_LOOPS
-__attribute__((target("avx2"))) void code_group_avx2(const uint8_t* group, int lanes, LevelWriter* writers,
-                                                     ArrayList* lists) {
-    code_group<true>(group, lanes, writers, lists);
+__attribute__((target("avx2,bmi,bmi2"))) void code_group_avx2(const uint8_t* group, int lanes, LevelWriter* writers,
+                                                               ArrayList* lists) {
+    code_group(group, lanes, writers, lists, flush_bmi2);
 }
 #endif
 
 void code_group_plain(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
-    code_group<false>(group, lanes, writers, lists);
+    code_group(group, lanes, writers, lists, flush_plain);
 }
 
 }  // namespace
 
 void code_lane_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
 #ifdef Q73_X86_64_LOOPS
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    // Every processor with AVX2 has BMI2 as well, whose shifts by a register
+    // other than cl the writer's steps take; both are asked for all the same.
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2");
     if (avx2) {
         code_group_avx2(group, lanes, writers, lists);
         return;
