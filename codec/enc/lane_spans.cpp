@@ -306,6 +306,127 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     }
 }
 
+/**** Two stretches at once, in bytes ****/
+
+// Up to level 7 (h <= 64) every count of a stretch fits a byte, and the
+// places i and i + 128 of a span lie at the same place of their stretches:
+// with AVX2 both are coded at once, span lane k in byte k and the place
+// 128 further on in byte 16 + k, which halves the work of those levels.
+// Two instructions the vector extensions do not give are written out:
+// the saturating pack of 16-bit lanes into bytes and the byte shuffle.
+using Octets = uint8_t __attribute__((vector_size(2 * kLanes)));
+using SignedOctets = int8_t __attribute__((vector_size(2 * kLanes)));
+
+// The lanes of a and b (each below 256) as bytes: a's eight lanes of each
+// 128-bit half, then b's.  Only called where AVX2 is enabled.
+LANES_INLINE SignedOctets pack_bytes(Lanes a, Lanes b) {
+    SignedOctets packed;
+    __asm__("vpackuswb %2, %1, %0" : "=x"(packed) : "x"(a), "x"(b));
+    return packed;
+}
+
+// table[index & 15] within each 128-bit half, for indexes below 128.
+LANES_INLINE SignedOctets look_up(Octets table, SignedOctets index) {
+    SignedOctets found;
+    __asm__("vpshufb %2, %1, %0" : "=x"(found) : "x"(table), "x"(index));
+    return found;
+}
+
+// The bytes of pack_bytes(a, b) back in 16-bit lanes: those from a, then
+// those from b.
+LANES_INLINE Lanes from_first(SignedOctets x) {
+    Octets bytes = reinterpret_cast<Octets>(x);
+    return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 0, 32, 1, 33, 2, 34, 3, 35, 4, 36, 5, 37,
+                                                           6, 38, 7, 39, 16, 48, 17, 49, 18, 50, 19, 51, 20, 52, 21,
+                                                           53, 22, 54, 23, 55));
+}
+
+LANES_INLINE Lanes from_second(SignedOctets x) {
+    Octets bytes = reinterpret_cast<Octets>(x);
+    return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13,
+                                                           45, 14, 46, 15, 47, 24, 56, 25, 57, 26, 58, 27, 59, 28,
+                                                           60, 29, 61, 30, 62, 31, 63));
+}
+
+// The highest power of two not above a bound of at most 64 (1 for the
+// bound 0 as for 1), looked up by the bound's two halves of four bits.
+template <int h>
+LANES_INLINE SignedOctets highest_power_of_octets(SignedOctets bound) {
+    constexpr Octets kLow = {0, 1, 2, 2, 4, 4, 4, 4, 8, 8, 8, 8, 8, 8, 8, 8,
+                             0, 1, 2, 2, 4, 4, 4, 4, 8, 8, 8, 8, 8, 8, 8, 8};
+    constexpr Octets kHigh = {0, 16, 32, 32, 64, 64, 64, 64, 128, 128, 128, 128, 128, 128, 128, 128,
+                              0, 16, 32, 32, 64, 64, 64, 64, 128, 128, 128, 128, 128, 128, 128, 128};
+    SignedOctets b = bound | 1;
+    if constexpr (h <= 8) return look_up(kLow, b);  // b <= 9
+    SignedOctets low = look_up(kLow, b & 15);
+    SignedOctets high = look_up(kHigh, reinterpret_cast<SignedOctets>(reinterpret_cast<Lanes>(b) >> 4) & 15);
+    return reinterpret_cast<SignedOctets>(reinterpret_cast<Octets>(low) > reinterpret_cast<Octets>(high)
+                                              ? reinterpret_cast<Octets>(low)
+                                              : reinterpret_cast<Octets>(high));
+}
+
+// level_codes for h <= 64, the places i and i + 128 at once; the same
+// steps, in bytes.  The counts of earlier keys less the offset lie
+// between -49 and 127, run counts (at most 128) are compared unsigned.
+template <int h>
+LANES_INLINE void level_codes_paired(const Lanes* keys, ChunkBits* chunks) {
+    static_assert(h >= 2 && h <= 64, "counts of at most 128");
+    constexpr int kHalf = kLaneSpan / 2;
+    using S8 = SignedOctets;
+    S8 earlier_seen{};
+    S8 run_earlier{};
+    S8 run_count{};
+    S8 continued{};
+    S8 value = pack_bytes(keys[0] >> kPositionBits, keys[kHalf] >> kPositionBits);
+    for (int c = 0; c < kChunks / 2; ++c) {
+        const int chunk_at = h < 8 ? 0 : (kChunk * c) & (2 * h - 1);
+        const int offset = chunk_at + 1 - h;
+        if (h >= 8 && chunk_at == 0) {
+            earlier_seen = S8{} - static_cast<int8_t>(offset);
+            continued = S8{};
+        } else if (h >= 8) {
+            earlier_seen -= kChunk;
+            run_earlier -= kChunk;
+        }
+        const S8 high_less = S8{} + static_cast<int8_t>(h - offset);
+        Gathered out[2][2] = {{fresh_gathered(), fresh_gathered()}, {fresh_gathered(), fresh_gathered()}};
+#pragma GCC unroll 16
+        for (int j = 0; j < kChunk; ++j) {
+            const int i = kChunk * c + j;
+            const int into = h < 8 ? j & (2 * h - 1) : j;
+            const bool ends = h < 8 ? into == 2 * h - 1 : j == kChunk - 1 && chunk_at == 2 * h - kChunk;
+            if (h < 8 && into == 0) {
+                earlier_seen = S8{} - static_cast<int8_t>(offset);
+                continued = S8{};
+            }
+            S8 next = pack_bytes(keys[i + 1] >> kPositionBits, keys[kHalf + i + 1] >> kPositionBits);
+            S8 goes_on = ends ? S8{} : value == next;
+            run_earlier = continued ? run_earlier : earlier_seen;
+            run_count = (run_count & continued) + 1;
+            S8 earlier_bits = pack_bytes(keys[i] & static_cast<uint16_t>(h), keys[kHalf + i] & static_cast<uint16_t>(h));
+            earlier_seen -= earlier_bits == 0;
+            continued = goes_on;
+            value = next;
+
+            S8 less_low = run_earlier - static_cast<int8_t>(into);
+            less_low = less_low < 0 ? less_low : S8{};
+            Octets high = reinterpret_cast<Octets>(high_less - run_earlier);
+            Octets count = reinterpret_cast<Octets>(run_count);
+            S8 bound = reinterpret_cast<S8>(high < count ? high : count) + less_low;
+            S8 v = earlier_seen - run_earlier + less_low;
+            S8 half = highest_power_of_octets<h>(bound);
+            S8 is_short = (v & (half - 1)) > bound - half;
+            S8 step = half + (half & ~is_short);
+            step = goes_on ? S8{} + 1 : step;
+            S8 code = v & ~goes_on;
+            append(out[j / 8][0], from_first(code), from_first(step));
+            append(out[j / 8][1], from_second(code), from_second(step));
+        }
+        chunks[c] = join(out[0][0], out[1][0]);
+        chunks[c + kChunks / 2] = join(out[0][1], out[1][1]);
+    }
+}
+
 // The codes of a level go out lane by lane, out of line: in the middle of
 // the lanes' loops the writer's fields would find no registers free.  The
 // writer is worked on in a copy: its words go out through a pointer that
@@ -335,25 +456,28 @@ __attribute__((noinline, target("bmi,bmi2"))) void flush_bmi2(LevelWriter& write
 }
 #endif
 
-template <int level>
+template <int level, bool kPaired>
 LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, LaneRuns* runs, Flush flush) {
     constexpr int h = 1 << (level - 1);
     merge_sorted<h>(keys);
     ChunkBits chunks[kChunks];
     if constexpr (level == 1)
         pair_codes(keys, chunks);
+    else if constexpr (kPaired && h <= 64)
+        level_codes_paired<h>(keys, chunks);
     else
         level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
     flush(writers[level - 1], chunks, lanes);
-    if constexpr (level < kLaneLevel) code_levels<level + 1>(keys, lanes, writers, runs, flush);
+    if constexpr (level < kLaneLevel) code_levels<level + 1, kPaired>(keys, lanes, writers, runs, flush);
 }
 
+template <bool kPaired>
 LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists, Flush flush) {
     Lanes keys[kLaneSpan + 1];
     load_keys(group, keys);
     keys[kLaneSpan] = Lanes{};
     LaneRuns runs;
-    code_levels<1>(keys, lanes, writers, &runs, flush);
+    code_levels<1, kPaired>(keys, lanes, writers, &runs, flush);
 
     // Each run's last key leaves its symbol and count in the list; the ends
     // are found four chunks at a time.
@@ -381,12 +505,12 @@ LANES_INLINE void code_group(const uint8_t* group, int lanes, LevelWriter* write
 #ifdef Q73_X86_64_LOOPS
 __attribute__((target("avx2,bmi,bmi2"))) void code_group_avx2(const uint8_t* group, int lanes, LevelWriter* writers,
                                                                ArrayList* lists) {
-    code_group(group, lanes, writers, lists, flush_bmi2);
+    code_group<true>(group, lanes, writers, lists, flush_bmi2);
 }
 #endif
 
 void code_group_plain(const uint8_t* group, int lanes, LevelWriter* writers, ArrayList* lists) {
-    code_group(group, lanes, writers, lists, flush_plain);
+    code_group<false>(group, lanes, writers, lists, flush_plain);
 }
 
 }  // namespace
