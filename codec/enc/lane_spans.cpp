@@ -428,21 +428,42 @@ LANES_INLINE void level_codes_paired(const Lanes* keys, ChunkBits* chunks) {
 }
 
 // The codes of a level go out lane by lane, out of line: in the middle of
-// the lanes' loops the writer's fields would find no registers free.  The
-// writer is worked on in a copy: its words go out through a pointer that
+// the lanes' loops the writer's fields would find no registers free.  Two
+// chunks of a lane (at most 48 bits) go out at once, and the writer moves
+// on by whole bytes, storing eight at a time: its accumulator then never
+// holds more than 7 + 48 bits.  An eight-byte store stays inside the
+// stream's buffer, since a level at most 8 never fills its stream to its
+// last 256 bytes: a run costs at most one bit per key and the last run of
+// each merge none, so a stretch of 2h keys codes at most 2h - 1 bits.  The
+// writer is worked on in copies: its words go out through a pointer that
 // could, as far as the compiler knows, point into the writer itself, which
 // would keep every field in memory from one code to the next.
+static_assert(kLaneLevel <= 8 && kStreamCapacity / (2 << (kLaneLevel - 1)) >= 8, "eight bytes of room");
+
 using Flush = void (*)(LevelWriter& writer, const ChunkBits* chunks, int lanes);
 
 inline __attribute__((always_inline)) void flush_codes(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
-    LevelWriter w = writer;
+    // The accumulator's whole bytes are in the stream already.
+    uint8_t* position = writer.position + (writer.count >> 3);
+    uint64_t bits = writer.bits >> (writer.count & ~7);
+    uint64_t count = static_cast<uint64_t>(writer.count & 7);
     for (int lane = 0; lane < lanes; ++lane) {
         int half = (lane >> 2) & 1;
         int k = (lane & 3) | ((lane & 8) >> 1);
-        for (int c = 0; c < kChunks; ++c)
-            write_bits(w, chunks[c].bits[half][k], static_cast<int>(chunks[c].counts[half][k]));
+        for (int c = 0; c < kChunks; c += 2) {
+            uint64_t first = chunks[c].counts[half][k];
+            uint64_t piece = chunks[c].bits[half][k] | static_cast<uint64_t>(chunks[c + 1].bits[half][k]) << first;
+            bits |= piece << count;
+            count += first + chunks[c + 1].counts[half][k];
+            std::memcpy(position, &bits, 8);  // little-endian targets only
+            position += count >> 3;
+            bits >>= count & ~uint64_t{7};
+            count &= 7;
+        }
     }
-    writer = w;
+    writer.bits = bits;
+    writer.count = static_cast<int>(count);
+    writer.position = position;
 }
 
 __attribute__((noinline)) void flush_plain(LevelWriter& writer, const ChunkBits* chunks, int lanes) {
