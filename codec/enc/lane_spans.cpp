@@ -150,7 +150,7 @@ struct Gathered {
 
 LANES_INLINE Gathered fresh_gathered() { return Gathered{Lanes{}, Lanes{} + 1}; }
 
-LANES_INLINE void append(Gathered& out, Lanes code, Lanes step) {
+LANES_INLINE void append(Gathered& out, const Lanes& code, const Lanes& step) {
     out.bits |= code * out.place;
     out.place *= step;
 }
@@ -314,19 +314,24 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
 // 128 further on in byte 16 + k, which halves the work of those levels.
 // Two instructions the vector extensions do not give are written out:
 // the saturating pack of 16-bit lanes into bytes and the byte shuffle.
+// Everything here is compiled for AVX2 only, in a function of its own per
+// level, so that the inline assembly sees 256-bit registers.
+#ifdef Q73_X86_64_LOOPS
+#define LANES_AVX2 inline __attribute__((always_inline, target("avx2")))
+
 using Octets = uint8_t __attribute__((vector_size(2 * kLanes)));
 using SignedOctets = int8_t __attribute__((vector_size(2 * kLanes)));
 
 // The lanes of a and b (each below 256) as bytes: a's eight lanes of each
-// 128-bit half, then b's.  Only called where AVX2 is enabled.
-LANES_INLINE SignedOctets pack_bytes(Lanes a, Lanes b) {
+// 128-bit half, then b's.
+LANES_AVX2 SignedOctets pack_bytes(Lanes a, Lanes b) {
     SignedOctets packed;
     __asm__("vpackuswb %2, %1, %0" : "=x"(packed) : "x"(a), "x"(b));
     return packed;
 }
 
 // table[index & 15] within each 128-bit half, for indexes below 128.
-LANES_INLINE SignedOctets look_up(Octets table, SignedOctets index) {
+LANES_AVX2 SignedOctets look_up(Octets table, SignedOctets index) {
     SignedOctets found;
     __asm__("vpshufb %2, %1, %0" : "=x"(found) : "x"(table), "x"(index));
     return found;
@@ -334,14 +339,14 @@ LANES_INLINE SignedOctets look_up(Octets table, SignedOctets index) {
 
 // The bytes of pack_bytes(a, b) back in 16-bit lanes: those from a, then
 // those from b.
-LANES_INLINE Lanes from_first(SignedOctets x) {
+LANES_AVX2 Lanes from_first(SignedOctets x) {
     Octets bytes = reinterpret_cast<Octets>(x);
     return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 0, 32, 1, 33, 2, 34, 3, 35, 4, 36, 5, 37,
                                                            6, 38, 7, 39, 16, 48, 17, 49, 18, 50, 19, 51, 20, 52, 21,
                                                            53, 22, 54, 23, 55));
 }
 
-LANES_INLINE Lanes from_second(SignedOctets x) {
+LANES_AVX2 Lanes from_second(SignedOctets x) {
     Octets bytes = reinterpret_cast<Octets>(x);
     return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13,
                                                            45, 14, 46, 15, 47, 24, 56, 25, 57, 26, 58, 27, 59, 28,
@@ -351,7 +356,7 @@ LANES_INLINE Lanes from_second(SignedOctets x) {
 // The highest power of two not above a bound of at most 64 (1 for the
 // bound 0 as for 1), looked up by the bound's two halves of four bits.
 template <int h>
-LANES_INLINE SignedOctets highest_power_of_octets(SignedOctets bound) {
+LANES_AVX2 SignedOctets highest_power_of_octets(SignedOctets bound) {
     constexpr Octets kLow = {0, 1, 2, 2, 4, 4, 4, 4, 8, 8, 8, 8, 8, 8, 8, 8,
                              0, 1, 2, 2, 4, 4, 4, 4, 8, 8, 8, 8, 8, 8, 8, 8};
     constexpr Octets kHigh = {0, 16, 32, 32, 64, 64, 64, 64, 128, 128, 128, 128, 128, 128, 128, 128,
@@ -369,7 +374,7 @@ LANES_INLINE SignedOctets highest_power_of_octets(SignedOctets bound) {
 // steps, in bytes.  The counts of earlier keys less the offset lie
 // between -49 and 127, run counts (at most 128) are compared unsigned.
 template <int h>
-LANES_INLINE void level_codes_paired(const Lanes* keys, ChunkBits* chunks) {
+__attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* keys, ChunkBits* chunks) {
     static_assert(h >= 2 && h <= 64, "counts of at most 128");
     constexpr int kHalf = kLaneSpan / 2;
     using S8 = SignedOctets;
@@ -426,6 +431,8 @@ LANES_INLINE void level_codes_paired(const Lanes* keys, ChunkBits* chunks) {
         chunks[c + kChunks / 2] = join(out[0][1], out[1][1]);
     }
 }
+
+#endif  // Q73_X86_64_LOOPS
 
 // The codes of a level go out lane by lane, out of line: in the middle of
 // the lanes' loops the writer's fields would find no registers free.  Two
@@ -484,8 +491,10 @@ LANES_INLINE void code_levels(Lanes* keys, int lanes, LevelWriter* writers, Lane
     ChunkBits chunks[kChunks];
     if constexpr (level == 1)
         pair_codes(keys, chunks);
+#ifdef Q73_X86_64_LOOPS
     else if constexpr (kPaired && h <= 64)
         level_codes_paired<h>(keys, chunks);
+#endif
     else
         level_codes<h>(keys, chunks, level == kLaneLevel ? runs : nullptr);
     flush(writers[level - 1], chunks, lanes);
