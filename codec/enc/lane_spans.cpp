@@ -258,6 +258,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         const Mask high_less = Mask{} + static_cast<int16_t>(h - offset);
         Gathered out[2] = {fresh_gathered(), fresh_gathered()};
         Mask end_places{};
+        Mask place_bit = Mask{} + 1;  // bit j for place j
 #pragma GCC unroll 16
         for (int j = 0; j < kChunk; ++j) {
             const int i = kChunk * c + j;
@@ -298,7 +299,8 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
             append(out[j / 8], reinterpret_cast<Lanes>(v & ~goes_on), reinterpret_cast<Lanes>(step));
             if (runs != nullptr) {
                 runs->counts[i] = run_count;
-                end_places |= static_cast<int16_t>(1u << j) & ~goes_on;
+                end_places |= place_bit & ~goes_on;
+                place_bit += place_bit;
             }
         }
         chunks[c] = join(out[0], out[1]);
