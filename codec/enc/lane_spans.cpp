@@ -258,7 +258,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         const Mask high_less = Mask{} + static_cast<int16_t>(h - offset);
         Gathered out[2] = {fresh_gathered(), fresh_gathered()};
         Mask end_places{};
-        Mask place_bit = Mask{} + 1;  // bit j for place j
+        Lanes place_bit = Lanes{} + 1;  // bit j for place j
 #pragma GCC unroll 16
         for (int j = 0; j < kChunk; ++j) {
             const int i = kChunk * c + j;
@@ -299,7 +299,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
             append(out[j / 8], reinterpret_cast<Lanes>(v & ~goes_on), reinterpret_cast<Lanes>(step));
             if (runs != nullptr) {
                 runs->counts[i] = run_count;
-                end_places |= place_bit & ~goes_on;
+                end_places |= reinterpret_cast<Mask>(place_bit) & ~goes_on;
                 place_bit += place_bit;
             }
         }
@@ -341,14 +341,16 @@ LANES_AVX2 SignedOctets look_up(Octets table, SignedOctets index) {
 
 // The bytes of pack_bytes(a, b) back in 16-bit lanes: those from a, then
 // those from b.
-LANES_AVX2 Lanes from_first(SignedOctets x) {
+template <typename Bytes32>
+LANES_AVX2 Lanes from_first(Bytes32 x) {
     Octets bytes = reinterpret_cast<Octets>(x);
     return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 0, 32, 1, 33, 2, 34, 3, 35, 4, 36, 5, 37,
                                                            6, 38, 7, 39, 16, 48, 17, 49, 18, 50, 19, 51, 20, 52, 21,
                                                            53, 22, 54, 23, 55));
 }
 
-LANES_AVX2 Lanes from_second(SignedOctets x) {
+template <typename Bytes32>
+LANES_AVX2 Lanes from_second(Bytes32 x) {
     Octets bytes = reinterpret_cast<Octets>(x);
     return reinterpret_cast<Lanes>(__builtin_shufflevector(bytes, Octets{}, 8, 40, 9, 41, 10, 42, 11, 43, 12, 44, 13,
                                                            45, 14, 46, 15, 47, 24, 56, 25, 57, 26, 58, 27, 59, 28,
@@ -382,7 +384,7 @@ __attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* k
     using S8 = SignedOctets;
     S8 earlier_seen{};
     S8 run_earlier{};
-    S8 run_count{};
+    Octets run_count{};  // up to 128, unsigned
     S8 continued{};
     S8 value = pack_bytes(keys[0] >> kPositionBits, keys[kHalf] >> kPositionBits);
     for (int c = 0; c < kChunks / 2; ++c) {
@@ -409,7 +411,7 @@ __attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* k
             S8 next = pack_bytes(keys[i + 1] >> kPositionBits, keys[kHalf + i + 1] >> kPositionBits);
             S8 goes_on = ends ? S8{} : value == next;
             run_earlier = continued ? run_earlier : earlier_seen;
-            run_count = (run_count & continued) + 1;
+            run_count = (run_count & reinterpret_cast<Octets>(continued)) + 1;
             S8 earlier_bits = pack_bytes(keys[i] & static_cast<uint16_t>(h), keys[kHalf + i] & static_cast<uint16_t>(h));
             earlier_seen -= earlier_bits == 0;
             continued = goes_on;
@@ -418,13 +420,13 @@ __attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* k
             S8 less_low = run_earlier - static_cast<int8_t>(into);
             less_low = less_low < 0 ? less_low : S8{};
             Octets high = reinterpret_cast<Octets>(high_less - run_earlier);
-            Octets count = reinterpret_cast<Octets>(run_count);
-            S8 bound = reinterpret_cast<S8>(high < count ? high : count) + less_low;
+            S8 bound = reinterpret_cast<S8>(high < run_count ? high : run_count) + less_low;
             S8 v = earlier_seen - run_earlier + less_low;
             S8 half = highest_power_of_octets<h>(bound);
             S8 is_short = (v & (half - 1)) > bound - half;
-            S8 step = half + (half & ~is_short);
-            step = goes_on ? S8{} + 1 : step;
+            // Up to 128: unsigned.
+            Octets step = reinterpret_cast<Octets>(half) + reinterpret_cast<Octets>(half & ~is_short);
+            step = goes_on ? Octets{} + 1 : step;
             S8 code = v & ~goes_on;
             append(out[j / 8][0], from_first(code), from_first(step));
             append(out[j / 8][1], from_second(code), from_second(step));
