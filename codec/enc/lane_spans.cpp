@@ -236,6 +236,22 @@ LANES_INLINE void pair_codes(const Lanes* keys, ChunkBits* chunks) {
 // value of i + 1 - h at the chunk's first place (at the stretch's first for
 // h < 8): i + 1 - h - x is then the place's distance into the chunk, a
 // constant, less the kept count.
+// Chunk c's first place in its stretch (0 for h < 8, where a chunk holds
+// whole stretches).  For h >= 8 the counts move to the chunk's offset, or
+// start afresh with a stretch; the counts are vectors of Element.
+template <int h, typename Element, typename Counts>
+LANES_INLINE int enter_chunk(int c, Counts& earlier_seen, Counts& run_earlier, Counts& continued) {
+    const int chunk_at = h < 8 ? 0 : (kChunk * c) & (2 * h - 1);
+    if (h >= 8 && chunk_at == 0) {
+        earlier_seen = Counts{} - static_cast<Element>(1 - h);
+        continued = Counts{};
+    } else if (h >= 8) {
+        earlier_seen -= kChunk;
+        run_earlier -= kChunk;
+    }
+    return chunk_at;
+}
+
 template <int h>
 LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* runs) {
     static_assert(h >= 2 && h <= 128, "a bound of at most 8 bits");
@@ -246,15 +262,8 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
     Mask continued{};
     Mask value = reinterpret_cast<Mask>(keys[0] >> kPositionBits);
     for (int c = 0; c < kChunks; ++c) {
-        const int chunk_at = h < 8 ? 0 : (kChunk * c) & (2 * h - 1);
+        const int chunk_at = enter_chunk<h, int16_t>(c, earlier_seen, run_earlier, continued);
         const int offset = chunk_at + 1 - h;
-        if (h >= 8 && chunk_at == 0) {
-            earlier_seen = Mask{} - static_cast<int16_t>(offset);
-            continued = Mask{};
-        } else if (h >= 8) {
-            earlier_seen -= kChunk;
-            run_earlier -= kChunk;
-        }
         const Mask high_less = Mask{} + static_cast<int16_t>(h - offset);
         Gathered out[2] = {fresh_gathered(), fresh_gathered()};
         Mask end_places{};
@@ -388,15 +397,8 @@ __attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* k
     S8 continued{};
     S8 value = pack_bytes(keys[0] >> kPositionBits, keys[kHalf] >> kPositionBits);
     for (int c = 0; c < kChunks / 2; ++c) {
-        const int chunk_at = h < 8 ? 0 : (kChunk * c) & (2 * h - 1);
+        const int chunk_at = enter_chunk<h, int8_t>(c, earlier_seen, run_earlier, continued);
         const int offset = chunk_at + 1 - h;
-        if (h >= 8 && chunk_at == 0) {
-            earlier_seen = S8{} - static_cast<int8_t>(offset);
-            continued = S8{};
-        } else if (h >= 8) {
-            earlier_seen -= kChunk;
-            run_earlier -= kChunk;
-        }
         const S8 high_less = S8{} + static_cast<int8_t>(h - offset);
         Gathered out[2][2] = {{fresh_gathered(), fresh_gathered()}, {fresh_gathered(), fresh_gathered()}};
 #pragma GCC unroll 16
