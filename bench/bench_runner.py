@@ -25,36 +25,50 @@ def must_match(a, b):
     if subprocess.run(["cmp", "-s", a, b]).returncode != 0:
         sys.exit("FAILED: round trip differs: %s vs %s" % (a, b))
 
-def bench_q73(src, work, options=()):
-    # The input is copied once and left to settle, as the other tools' input
-    # is; each expansion then writes into a folder of its own, so that the
-    # input is never written anew between runs.
-    name = os.path.join(work, "in.dat"); packed = os.path.join(work, "in.Q73")
-    back_dir = os.path.join(work, "back"); os.makedirs(back_dir, exist_ok=True)
-    back_packed = os.path.join(back_dir, "in.Q73"); back = os.path.join(back_dir, "in.dat")
-    shutil.copyfile(src, name)
-    os.sync()
-    ct, et = [], []
-    for _ in range(RUNS):
-        for p in (packed, back_packed, back):
-            if os.path.exists(p): os.remove(p)
-        ct.append(run([Q73] + list(options) + [name], stdout=subprocess.DEVNULL))
-        os.rename(packed, back_packed)
-        et.append(run([Q73] + list(options) + [back_packed], stdout=subprocess.DEVNULL))
-        must_match(src, back)
-    size = os.path.getsize(back_packed)
-    for p in (name, back_packed, back):
-        os.remove(p)
-    return statistics.median(ct), statistics.median(et), size
+class Q73Entry:
+    """q73 on one input: the input is copied once and left to settle, as the
+    other tools' input is; each expansion then writes into a folder of its
+    own, so that the input is never written anew between runs."""
 
-def bench_tool(cmd, src, work):
-    packed = os.path.join(work, "tool.out"); back = os.path.join(work, "tool.back")
-    ct, et = [], []
+    def __init__(self, src, work, options=()):
+        self.src, self.options = src, list(options)
+        self.name = os.path.join(work, "in.dat"); self.packed = os.path.join(work, "in.Q73")
+        back_dir = os.path.join(work, "back"); os.makedirs(back_dir, exist_ok=True)
+        self.back_packed = os.path.join(back_dir, "in.Q73"); self.back = os.path.join(back_dir, "in.dat")
+        if not os.path.exists(self.name):
+            shutil.copyfile(src, self.name)
+            os.sync()
+        self.ct, self.et, self.size = [], [], 0
+
+    def round(self):
+        for p in (self.packed, self.back_packed, self.back):
+            if os.path.exists(p): os.remove(p)
+        self.ct.append(run([Q73] + self.options + [self.name], stdout=subprocess.DEVNULL))
+        os.rename(self.packed, self.back_packed)
+        self.et.append(run([Q73] + self.options + [self.back_packed], stdout=subprocess.DEVNULL))
+        must_match(self.src, self.back)
+        self.size = os.path.getsize(self.back_packed)
+
+class ToolEntry:
+    def __init__(self, cmd, src, work):
+        self.cmd, self.src = cmd, src
+        self.packed = os.path.join(work, "tool.out"); self.back = os.path.join(work, "tool.back")
+        self.ct, self.et, self.size = [], [], 0
+
+    def round(self):
+        with open(self.src, "rb") as i, open(self.packed, "wb") as o: self.ct.append(run(self.cmd + ["-c"], i, o))
+        with open(self.packed, "rb") as i, open(self.back, "wb") as o:
+            self.et.append(run(DECOMP[self.cmd[0]] + ["-c"], i, o))
+        must_match(self.src, self.back)
+        self.size = os.path.getsize(self.packed)
+
+def bench_all(entries):
+    # Every tool runs once a round, in turn: a machine whose speed drifts
+    # during the benchmark (a shared host) slows all of them alike, so the
+    # ratios between them stay fair.
     for _ in range(RUNS):
-        with open(src, "rb") as i, open(packed, "wb") as o: ct.append(run(cmd + ["-c"], i, o))
-        with open(packed, "rb") as i, open(back, "wb") as o: et.append(run(DECOMP[cmd[0]] + ["-c"], i, o))
-        must_match(src, back)
-    return statistics.median(ct), statistics.median(et), os.path.getsize(packed)
+        for _, entry in entries: entry.round()
+    return [(n, (statistics.median(e.ct), statistics.median(e.et), e.size)) for n, e in entries]
 
 def ratio_row(label, t):
     # Speeds compare as the inverse of times; every file of a row was timed in this run.
@@ -86,9 +100,11 @@ def main():
     rows, plot, ratios = [], [], []
     for label, path, everyone in inputs:
         size = os.path.getsize(path)
-        entries = [("q73", bench_q73(path, work)), ("q73 -T1", bench_q73(path, work, ["-T1"]))]
+        entries = [("q73", Q73Entry(path, work)), ("q73 -T1", Q73Entry(path, work, ["-T1"]))]
         if everyone:
-            entries += [(n, bench_tool(c, path, work)) for n, c in TOOLS]
+            entries += [(n, ToolEntry(c, path, work)) for n, c in TOOLS]
+        entries = bench_all(entries)
+        os.remove(os.path.join(work, "in.dat"))
         if everyone:
             ratios.append(ratio_row(label, dict(entries)))
             print(ratios[-1], flush=True)
@@ -114,8 +130,8 @@ def main():
     speed = ["| input | q73 compress / zstd -1 | q73 expand / gzip -d (gzip -6 file) "
              "| q73 expand / gzip -d (gzip -1 file) | -T1 compress / zstd -1 | -T1 expand / gzip -d (-6) "
              "| compress: default / -T1 | expand: default / -T1 |", "|---|---|---|---|---|---|---|---|"] + ratios
-    out = "# Benchmark\n\nWhole processes, median of %d runs; q73 uses every processor unless -T1 is given, " \
-          "on %d processors here.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
+    out = "# Benchmark\n\nWhole processes, median of %d runs, every tool run once a round in turn; " \
+          "q73 uses every processor unless -T1 is given, on %d processors here.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
           "Ratios of speeds from the medians above (above 1: q73 is faster).\n\n%s\n\n" \
           "## q73 peak memory (max RSS)\n\n| input | -T | compress | expand |\n|---|---|---|---|\n%s\n" % (
               RUNS, os.cpu_count(), "\n".join(table), "\n".join(speed), "\n".join(mem))
