@@ -325,16 +325,31 @@ private:
     bool quit_ = false;
 };
 
+// The blocks still to come, -1 when nobody can tell: an expansion knows
+// its length; a compression knows it when it reads a file, which can say
+// its size and where it stands (a pipe cannot).
+int64_t blocks_to_come(const Stream& stream) {
+    int64_t left = stream.left;
+    if (stream.direction == Direction::compress) {
+        LONG at = _llseek(stream.in, 0, 1);
+        DWORD high = 0;
+        DWORD low = GetFileSize(file_size_handle(stream.in), &high);
+        if (at == HFILE_ERROR || (low == INVALID_FILE_SIZE && high == 0)) return -1;
+        left = (static_cast<int64_t>(high) << 32 | low) - at;
+    }
+    return left > 0 ? (left + kBlockSize - 1) / kBlockSize : 0;
+}
+
 CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
     if (stream.direction == Direction::expand) {
         stream.reader = ForwardReader{stream.in, static_cast<uint8_t*>(std::malloc(ForwardReader::kCapacity)), 0, 0};
         if (stream.reader.buffer == nullptr) return CodecStatus::no_memory;
     }
     if (threads <= 0) threads = usable_processors();
-    if (stream.direction == Direction::expand) {
-        int64_t blocks = (stream.left + kBlockSize - 1) / kBlockSize;
-        if (blocks < threads) threads = static_cast<int>(blocks > 0 ? blocks : 1);
-    }
+    // A job of one block has nothing to share out: it runs alone, without
+    // the ring's buffers and a thread to start.
+    int64_t blocks = blocks_to_come(stream);
+    if (blocks >= 0 && blocks < threads) threads = static_cast<int>(blocks > 0 ? blocks : 1);
     CodecStatus status;
     if (threads == 1) {
         status = run_alone(stream, control);
