@@ -252,6 +252,19 @@ LANES_INLINE int enter_chunk(int c, Counts& earlier_seen, Counts& run_earlier, C
     return chunk_at;
 }
 
+// Place j of a chunk that starts chunk_at places into its stretch, `into`
+// places into the chunk's run of the stretch (j & (2h - 1) for h < 8):
+// whether the stretch ends there; for h < 8, where a chunk holds whole
+// stretches, a new stretch's counts start afresh at its first place.
+template <int h, typename Element, typename Counts>
+LANES_INLINE bool enter_place(int j, int into, int chunk_at, int offset, Counts& earlier_seen, Counts& continued) {
+    if (h < 8 && into == 0) {
+        earlier_seen = Counts{} - static_cast<Element>(offset);
+        continued = Counts{};
+    }
+    return h < 8 ? into == 2 * h - 1 : j == kChunk - 1 && chunk_at == 2 * h - kChunk;
+}
+
 template <int h>
 LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* runs) {
     static_assert(h >= 2 && h <= 128, "a bound of at most 8 bits");
@@ -272,11 +285,7 @@ LANES_INLINE void level_codes(const Lanes* keys, ChunkBits* chunks, LaneRuns* ru
         for (int j = 0; j < kChunk; ++j) {
             const int i = kChunk * c + j;
             const int into = h < 8 ? j & (2 * h - 1) : j;
-            const bool ends = h < 8 ? into == 2 * h - 1 : j == kChunk - 1 && chunk_at == 2 * h - kChunk;
-            if (h < 8 && into == 0) {
-                earlier_seen = Mask{} - static_cast<int16_t>(offset);
-                continued = Mask{};
-            }
+            const bool ends = enter_place<h, int16_t>(j, into, chunk_at, offset, earlier_seen, continued);
             // keys has one place more, so that the look ahead of the last
             // place reads inside it.
             Mask next = reinterpret_cast<Mask>(keys[i + 1] >> kPositionBits);
@@ -405,11 +414,7 @@ __attribute__((noinline, target("avx2"))) void level_codes_paired(const Lanes* k
         for (int j = 0; j < kChunk; ++j) {
             const int i = kChunk * c + j;
             const int into = h < 8 ? j & (2 * h - 1) : j;
-            const bool ends = h < 8 ? into == 2 * h - 1 : j == kChunk - 1 && chunk_at == 2 * h - kChunk;
-            if (h < 8 && into == 0) {
-                earlier_seen = S8{} - static_cast<int8_t>(offset);
-                continued = S8{};
-            }
+            const bool ends = enter_place<h, int8_t>(j, into, chunk_at, offset, earlier_seen, continued);
             S8 next = pack_bytes(keys[i + 1] >> kPositionBits, keys[kHalf + i + 1] >> kPositionBits);
             S8 goes_on = ends ? S8{} : value == next;
             run_earlier = continued ? run_earlier : earlier_seen;
