@@ -228,6 +228,13 @@ int open_for_compress(const char* name) {
 
     // The length is found before anything is created: a file the length
     // field cannot describe is refused without leaving an output behind.
+    // Only a file of the disk has one: a pipe or a device named as the in
+    // file would be coded under a length it does not have (standard input
+    // is copied to such a file first).
+    if (GetFileType(file_size_handle(input_file)) != FILE_TYPE_DISK) {
+        report_error(kMsgReadFailed);
+        return 0;
+    }
     DWORD high = 0;
     DWORD low = GetFileSize(file_size_handle(input_file), &high);
     if (low == INVALID_FILE_SIZE && high == 0) {

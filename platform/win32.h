@@ -42,6 +42,10 @@ typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define FALSE 0
 #define HFILE_ERROR (-1)
 #define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define FILE_TYPE_UNKNOWN 0
+#define FILE_TYPE_DISK 1
+#define FILE_TYPE_CHAR 2
+#define FILE_TYPE_PIPE 3
 
 #define OF_READ 0x0000
 #define OF_WRITE 0x0001
@@ -95,6 +99,8 @@ UINT _lwrite(HFILE file, LPCSTR buffer, UINT count);
 LONG _llseek(HFILE file, LONG offset, int origin);
 HFILE _lclose(HFILE file);
 DWORD GetFileSize(void* file, DWORD* high);
+// A file of the disk, a character device or a pipe (also a socket).
+DWORD GetFileType(void* file);
 BOOL DeleteFileA(LPCSTR name);
 
 /* Time and process */

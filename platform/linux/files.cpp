@@ -97,6 +97,15 @@ DWORD GetFileSize(void* handle, DWORD* high) {
     return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
+DWORD GetFileType(void* handle) {
+    struct stat st;
+    int fd = static_cast<int>(reinterpret_cast<intptr_t>(handle));
+    if (fstat(fd, &st) != 0) return FILE_TYPE_UNKNOWN;
+    if (S_ISREG(st.st_mode)) return FILE_TYPE_DISK;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) return FILE_TYPE_PIPE;
+    return FILE_TYPE_CHAR;
+}
+
 BOOL DeleteFileA(LPCSTR name) {
     return unlink(name) == 0 ? TRUE : FALSE;
 }

@@ -28,6 +28,19 @@ if "$q73" -c big 2>/dev/null | cmp -s - big.Q73 && "$q73" -dq - < big.Q73 | cmp 
 else bad "peak $peak KB, said $(cat err.txt)"; fi
 rm -f big big.Q73
 
+case_ "A pipe or a device named as the file to compress is refused, leaving nothing; through - it works"
+mkfifo pipe_in; head -c 700000 "$corpus/urls.10K" > part
+# The writers give up on their own if nobody reads what they offer.
+(timeout 10 cat part > pipe_in &)
+"$q73" -z pipe_in 2>err.txt; fifo=$? fifo_said=$(tail -1 err.txt)
+timeout 10 "$q73" -z /dev/zero -o zero.Q73 2>err.txt; zero=$?
+(timeout 10 cat part > pipe_in &)
+"$q73" -z -c - < pipe_in 2>/dev/null | "$q73" -dc - 2>/dev/null | cmp -s - part; through=$?
+if [ $fifo -eq 1 ] && [ "$fifo_said" = "ERROR: Can't read in file" ] && [ $zero -eq 1 ] && [ $through -eq 0 ] \
+    && [ -z "$(ls -A | grep -v -x -e pipe_in -e part -e err.txt)" ]; then ok
+else bad "status $fifo/$zero/$through, said $fifo_said / $(cat err.txt)"; fi
+rm -f pipe_in part
+
 case_ "A truncated or foreign stream given to q73 -d - is an ERROR, exit 1"
 cp "$corpus/alice29.txt" a.txt; "$q73" -q a.txt
 head -c 30000 a.Q73 | "$q73" -d - > out.txt 2>err.txt
