@@ -12,6 +12,7 @@
 #include "codec/enc/block_encoder.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
+#include "platform/block_memory.h"
 #include "platform/interrupts.h"
 #include "platform/processors.h"
 #include "platform/unnamed_files.h"
@@ -208,7 +209,15 @@ CodecStatus run_alone(Stream& stream, JobControl* control) {
 class Pipeline {
 public:
     Pipeline(Stream& stream, int threads, JobControl* control)
-        : stream_(stream), threads_(threads), control_(control), ring_(2 * static_cast<size_t>(threads)) {}
+        : stream_(stream), threads_(threads), control_(control), ring_(2 * static_cast<size_t>(threads)) {
+        // The buffers that every block fills whole (a compression's bytes
+        // read, an expansion's bytes made) lie side by side in one piece,
+        // which the system can give in large pages; should it have no such
+        // piece, each is allocated alone when first used.
+        whole_size_ = ring_.size() * static_cast<size_t>(kBlockSize);
+        whole_ = allocate_block_memory(whole_size_);
+        for (size_t k = 0; whole_ != nullptr && k < ring_.size(); ++k) *filled_whole(&ring_[k]) = whole_ + k * kBlockSize;
+    }
 
     ~Pipeline() {
         {
@@ -218,9 +227,11 @@ public:
         work_ready_.notify_all();
         for (std::thread& worker : workers_) worker.join();
         for (Block& block : ring_) {
+            if (whole_ != nullptr) *filled_whole(&block) = nullptr;
             std::free(block.in);
             std::free(block.out);
         }
+        free_block_memory(whole_, whole_size_);
     }
 
     CodecStatus run() {
@@ -272,6 +283,10 @@ public:
     }
 
 private:
+    uint8_t** filled_whole(Block* block) const {
+        return stream_.direction == Direction::compress ? &block->in : &block->out;
+    }
+
     // False when the system gives no thread at all; with one at least, the
     // job goes on with fewer.
     bool start_worker() {
@@ -312,6 +327,8 @@ private:
     const int threads_;
     JobControl* const control_;
     std::vector<Block> ring_;
+    uint8_t* whole_ = nullptr;
+    size_t whole_size_ = 0;
     std::vector<std::thread> workers_;
     std::mutex mutex_;
     std::condition_variable work_ready_;  // a block waits to be coded, or quit
