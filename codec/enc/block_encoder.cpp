@@ -284,7 +284,7 @@ static void encode_spans(CodecState* s, const uint8_t* chunk, int32_t first, int
 }
 
 void encode_block(CodecState* s, const uint8_t* chunk, int32_t n) {
-    const QuadEntry* table = quad_entries();
+    const QuadEntry* table = quad_entries(s);
     thread_node_pool(s, kEncoderNodes);
     reset_pending_lists(s);
     s->level_totals[1][0] = 2;

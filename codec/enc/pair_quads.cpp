@@ -1,16 +1,13 @@
 #include "codec/enc/pair_quads.h"
 
-#include <cstdlib>
-
 #include "codec/enc/list_merge.h"
 #include "codec/working_state.h"
 
 namespace {
 
-// Runs the pair and merge steps on one 4-byte span through a state of the
-// table's own, so that building it disturbs no worker.
-// The pool is reset once around the whole table, not per entry: 256 entries
-// take at most 1024 of its nodes.
+// Runs the pair and merge steps on one 4-byte span in the state that the
+// table is built in.  The pool is threaded once around the whole table, not
+// per entry: 256 entries take at most 1024 of its nodes.
 QuadEntry entry_for(CodecState* s, const uint8_t q[4]) {
     reset_pending_lists(s);
     reset_level_stream(&s->level_streams[0]);
@@ -50,9 +47,7 @@ QuadEntry entry_for(CodecState* s, const uint8_t q[4]) {
 
 struct QuadTable {
     QuadEntry entries[kQuadPatterns];
-    QuadTable() : entries() {
-        CodecState* s = new_codec_state();
-        if (s == nullptr) std::abort();
+    explicit QuadTable(CodecState* s) : entries() {
         thread_node_pool(s, kEncoderNodes);
         // Stand-in values 0 to 3 give every ordering of four bytes.
         for (int k = 0; k < 256; ++k) {
@@ -60,13 +55,15 @@ struct QuadTable {
                             static_cast<uint8_t>((k >> 4) & 3), static_cast<uint8_t>(k >> 6)};
             entries[quad_index(q)] = entry_for(s, q);
         }
-        delete_codec_state(s);
+        reset_pending_lists(s);
     }
 };
 
 }  // namespace
 
-const QuadEntry* quad_entries() {
-    static const QuadTable table;
+const QuadEntry* quad_entries(CodecState* scratch) {
+    // Built once, by the first caller; any other waits for it here and
+    // leaves its own state untouched.
+    static const QuadTable table(scratch);
     return table.entries;
 }

@@ -23,9 +23,14 @@ struct QuadEntry {
 
 constexpr int kQuadPatterns = 729;
 
-// The table, built on first use through the codec's own state: the first
-// call leaves the node pool used, so it comes before a block resets it.
-const QuadEntry* quad_entries();
+struct CodecState;
+
+// The table.  The first call builds it in the caller's state, which it
+// leaves with the node pool used, the pending lists and streams 0 and 1
+// empty and the level-1 totals set: so it comes before a block resets them.
+// Building it in a state of its own would cost a fresh state's page faults,
+// more than the table's own work, once in every compression.
+const QuadEntry* quad_entries(CodecState* scratch);
 
 // 0, 1 or 2 for x < y, x == y, x > y.
 inline unsigned compare3(unsigned x, unsigned y) { return (x >= y) + (x > y); }
