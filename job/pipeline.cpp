@@ -216,7 +216,9 @@ public:
         // piece, each is allocated alone when first used.
         whole_size_ = ring_.size() * static_cast<size_t>(kBlockSize);
         whole_ = allocate_block_memory(whole_size_);
-        for (size_t k = 0; whole_ != nullptr && k < ring_.size(); ++k) *filled_whole(&ring_[k]) = whole_ + k * kBlockSize;
+        for (size_t k = 0; whole_ != nullptr && k < ring_.size(); ++k) {
+            *filled_whole(&ring_[k]) = whole_ + k * kBlockSize;
+        }
     }
 
     ~Pipeline() {
