@@ -72,8 +72,21 @@ check "$case_name" version_information_ok
 # --- display and Wine prefix ---------------------------------------------------
 start_display "$OWN"
 use_prefix "$OWN/prefix"
-LOCALAPPDATA=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
-APPDATA=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+# A fresh prefix now and then fails its first program; ask again before
+# giving up, and show what Wine said.
+wine_variable() {
+    local value try
+    for try in 1 2 3; do
+        value=$(wine cmd /c echo "%$1%" 2>>"$OWN/wine-variables.log" | tr -d '\r')
+        [ -n "$value" ] && [ "$value" != "%$1%" ] && { echo "$value"; return 0; }
+        wineserver -w; sleep 1
+    done
+    echo "Wine's messages for %$1%:" >&2; tail -n 20 "$OWN/wine-variables.log" >&2
+    return 1
+}
+: >"$OWN/wine-variables.log"
+LOCALAPPDATA=$(wine_variable LOCALAPPDATA)
+APPDATA=$(wine_variable APPDATA)
 INSTDIR="$LOCALAPPDATA\\Programs\\Q73"
 INSTDIR_UNIX=$(winepath -u "$INSTDIR" 2>/dev/null)
 SENDTO_LNK=$(winepath -u "$APPDATA\\Microsoft\\Windows\\SendTo\\Q73.lnk" 2>/dev/null)

@@ -43,14 +43,15 @@ use_prefix() {
     [ -f "$WINEPREFIX/.q73-ready" ] && return 0
     echo "making the Wine prefix $WINEPREFIX"
     rm -rf "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1; wineserver -w
+    wineboot -i >"$WINEPREFIX.log" 2>&1; wineserver -w
     # Without a window manager, Wine draws the captions itself only when its
     # windows are neither decorated nor managed (and hides them at once).
     local reg=$WINEPREFIX/drive_c/x11.reg
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n' >"$reg"
     wine regedit /S 'C:\x11.reg' >/dev/null 2>&1; wineserver -w
     rm -f "$reg"
-    [ -f "$WINEPREFIX/system.reg" ] || die "the Wine prefix was not made"
+    [ -f "$WINEPREFIX/system.reg" ] && [ -f "$WINEPREFIX/user.reg" ] ||
+        die "the Wine prefix was not made (see $WINEPREFIX.log)"
     touch "$WINEPREFIX/.q73-ready"
 }
 
