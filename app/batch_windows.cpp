@@ -190,9 +190,9 @@ void start_next() {
             batch.worker = std::thread([] {
                 CodecStatus status = run_codec(batch.plan);
                 batch.codec_end = GetTickCount();
-                // The output's data goes to the disk here, off the window's
-                // thread, before the move that gives it its name.
-                if (status == CodecStatus::ok) {
+                // An output that needs it has its data put on the disk here,
+                // off the window's thread, before the move that names it.
+                if (status == CodecStatus::ok && output_needs_sync()) {
                     FlushFileBuffers(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(output_file)));
                 }
                 batch.status = status;

@@ -84,6 +84,7 @@ static bool run_cli_job(const CliOptions& options, const std::string& name) {
 int run_cli_jobs(const CliOptions& options, const std::vector<std::string>& names) {
     checking_only = options.mode == CliMode::test;
     sync_output_folder = options.remove_input;
+    always_sync_output = options.sync;
     int failures = 0;
     for (const std::string& name : names) {
         // With several files, a message names the one it is about.

@@ -31,6 +31,8 @@ const char* const kUsageText =
     "                     symbolic links are skipped\n"
     "      --rm           remove each input once its output is whole on disk\n"
     "  -k, --keep         keep the inputs (the default)\n"
+    "      --sync         put every output on the disk before it takes its name\n"
+    "                     (by default only one that replaces a file, or with --rm)\n"
     "  -T, --threads=N    code with N threads (0, the default: every processor)\n"
     "  -q, --quiet        print nothing but errors\n"
     "  -1 ... -9, --fast, --best\n"
@@ -54,6 +56,7 @@ namespace {
 
 constexpr int kRemoveInput = 256;  // --rm has no letter
 constexpr int kLevel = 257;        // --fast, --best
+constexpr int kSync = 258;         // --sync
 
 const char kShortOptions[] = ":hVcqzdtlo:rkT:123456789";
 
@@ -70,6 +73,7 @@ const struct option kLongOptions[] = {
     {"recursive", no_argument, nullptr, 'r'},
     {"keep", no_argument, nullptr, 'k'},
     {"rm", no_argument, nullptr, kRemoveInput},
+    {"sync", no_argument, nullptr, kSync},
     {"threads", required_argument, nullptr, 'T'},
     {"fast", no_argument, nullptr, kLevel},
     {"best", no_argument, nullptr, kLevel},
@@ -172,6 +176,7 @@ CliOptions parse_cli(int argc, const char* const* argv) {
             case 'r': options.recursive = true; break;
             case 'k': options.remove_input = false; break;
             case kRemoveInput: options.remove_input = true; break;
+            case kSync: options.sync = true; break;
             case 'T':
                 if (!parse_threads(optarg, &options.threads)) {
                     options.error = std::string("invalid number of threads '") + optarg + "'";

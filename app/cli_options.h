@@ -29,6 +29,7 @@ struct CliOptions {
     std::string output;        // -o, --output: the output's name ("-": standard output)
     bool recursive = false;    // -r, --recursive: walk the folders among the FILEs
     bool remove_input = false; // --rm: remove each input after its job succeeded
+    bool sync = false;         // --sync: every output on the disk before it is named
     int threads = 0;           // -T, --threads: 0 for every usable processor
     std::vector<std::string> files;
     std::string error;  // a usage error, for standard error; empty when none

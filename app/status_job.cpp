@@ -133,6 +133,7 @@ bool begin_expand(HWND dialog, JobPlan* plan) {
 }
 
 CodecStatus run_codec(const JobPlan& plan) {
+    job_control.write_out_early = output_needs_sync();
     if (plan.expand) {
         return expand_stream(input_file, output_file, plan.length, requested_threads, &job_control);
     }

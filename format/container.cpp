@@ -32,6 +32,7 @@ const char* output_choice = nullptr;
 HFILE input_stream = HFILE_ERROR;
 bool checking_only = false;
 bool sync_output_folder = false;
+bool always_sync_output = false;
 static int64_t output_start;
 // Set while output_file is a file with no name (output_name is empty then).
 static bool output_unnamed;
@@ -129,9 +130,11 @@ void discard_output_file() {
 // Gives the unnamed output_file the final name: straight away when nothing
 // has that name, else under a temporary name first, which then replaces the
 // existing file in one step.  output_name holds the temporary name while it
-// exists.
-static bool name_unnamed_output() {
+// exists.  An unsynced output that finds the name taken after all is synced
+// before it replaces that file.
+static bool name_unnamed_output(bool synced) {
     if (link_unnamed_file(output_file, final_name)) return true;
+    if (!synced && !sync_file(output_file)) return false;
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         make_temporary_name(final_name, GetCurrentProcessId(), static_cast<uint8_t>(attempt),
                             output_name);
@@ -151,6 +154,11 @@ static bool name_unnamed_output() {
     return false;
 }
 
+bool output_needs_sync() {
+    if (checking_only || output_file == HFILE_ERROR || output_file == output_stream) return false;
+    return always_sync_output || sync_output_folder || name_taken(final_name);
+}
+
 bool commit_output() {
     if (checking_only) return true;
     if (output_file == HFILE_ERROR) return false;
@@ -164,18 +172,20 @@ bool commit_output() {
     } else {
         copy_file_metadata(input_file, output_file);
     }
-    // The data reaches the disk before the name does: a power cut never
-    // leaves an empty or cut file under the final name.
-    bool written = sync_file(output_file);
+    // When the output needs it, its data reaches the disk before its name
+    // does: a power cut then never leaves an empty or cut file in place of
+    // the file it replaces.
+    bool needs_sync = output_needs_sync();
+    bool written = !needs_sync || sync_file(output_file);
 #ifdef _WIN32
-    // Created to go when it is closed; from here on it stays (and its data
-    // is flushed to the disk).
-    written = keep_file_on_close(output_file) && written;
+    // Created to go when it is closed; from here on it stays.
+    written = keep_file_on_close(output_file, needs_sync) && written;
 #endif
-    bool named = written && (!output_unnamed || name_unnamed_output());
+    bool named = written && (!output_unnamed || name_unnamed_output(needs_sync));
     bool closed = _lclose(output_file) == 0;
     output_file = HFILE_ERROR;
-    // After a sync that succeeded, a failing close loses nothing.
+    // A temporary file that fails to close fails the job (its close may be
+    // the first to report a write error); an unnamed one has its name by now.
     written = written && (closed || output_unnamed);
     if (!output_unnamed) {
         named = written && replace_file(output_name, final_name);

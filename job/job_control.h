@@ -16,4 +16,7 @@ struct JobControl {
     // Called on the job's own thread after each block has been written, with
     // bytes_done; null for none.
     void (*on_block)(int64_t bytes_done) = nullptr;
+    // Set when the output is synced once the job is done: each block's
+    // result is then sent on to the disk as soon as it is written.
+    bool write_out_early = false;
 };

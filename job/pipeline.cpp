@@ -68,14 +68,14 @@ bool read_exactly(void* source, uint8_t* data, int32_t length) {
     return true;
 }
 
-// Each block's result goes to the disk while the next ones are coded, so
-// that the sync before the output takes its name finds little to do.
-bool write_all(HFILE out, const uint8_t* data, int32_t length) {
+// An output that is synced at its end goes to the disk block by block while
+// the next ones are coded, so that the sync finds little to do.
+bool write_all(HFILE out, const uint8_t* data, int32_t length, const JobControl* control) {
     if (out == HFILE_ERROR || length == 0) return true;
     if (_lwrite(out, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(length)) != static_cast<UINT>(length)) {
         return false;
     }
-    start_writing_out(out);
+    if (control->write_out_early) start_writing_out(out);
     return true;
 }
 
@@ -185,7 +185,7 @@ CodecStatus run_alone(Stream& stream, JobControl* control) {
         code_block(s, stream.direction, &block);
         result = block.status;
         if (result != CodecStatus::ok) break;
-        if (!write_all(stream.out, block.out, block.out_length)) {
+        if (!write_all(stream.out, block.out, block.out_length, control)) {
             result = CodecStatus::write_failed;
             break;
         }
@@ -247,7 +247,7 @@ public:
             if (next_write_ < next_read_ && oldest->stage == Block::coded) {
                 lock.unlock();
                 if (oldest->status != CodecStatus::ok) return stop_asked(control_) ? CodecStatus::stopped : oldest->status;
-                if (!write_all(stream_.out, oldest->out, oldest->out_length)) {
+                if (!write_all(stream_.out, oldest->out, oldest->out_length, control_)) {
                     return stop_asked(control_) ? CodecStatus::stopped : CodecStatus::write_failed;
                 }
                 done += oldest->n;

@@ -22,9 +22,10 @@ HFILE create_new_file(LPCSTR name);
 #ifdef _WIN32
 // On Windows, create_new_file's file is deleted by the system when its last
 // handle is closed, also when the process dies: a job cut short leaves
-// nothing.  This writes its data through to the disk and lets it stay
-// after it is closed; false when the data could not be written through.
-bool keep_file_on_close(HFILE file);
+// nothing.  This lets it stay after it is closed, writing its data through
+// to the disk first when `write_through` is set; false when the data could
+// not be written through.
+bool keep_file_on_close(HFILE file, bool write_through);
 #endif
 
 // Gives the open file `to` the modification time of the open file `from`
@@ -41,6 +42,10 @@ bool remove_file(LPCSTR name);
 // fine.  Asked before a job starts, so that it does not do all its work in
 // vain.
 bool may_replace_file(LPCSTR name);
+
+// True when something has the name `name` (a link counts, wherever it
+// leads), and when the system cannot tell.
+bool name_taken(LPCSTR name);
 
 // Moves the closed file `from` to the name `to` in one step, replacing a
 // file of that name; on failure nothing of either name has changed.

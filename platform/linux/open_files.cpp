@@ -37,6 +37,11 @@ bool may_replace_file(LPCSTR name) {
     return !S_ISDIR(st.st_mode);
 }
 
+bool name_taken(LPCSTR name) {
+    struct stat st;
+    return lstat(name, &st) == 0 || errno != ENOENT;
+}
+
 bool replace_file(LPCSTR from, LPCSTR to) {
     return rename(from, to) == 0;
 }

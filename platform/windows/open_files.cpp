@@ -56,8 +56,8 @@ HFILE create_new_file(LPCSTR name) {
 
 // Should taking the mark back fail, closing removes the file and the move
 // that follows fails: the job is reported failed and nothing is lost.
-bool keep_file_on_close(HFILE file) {
-    bool flushed = FlushFileBuffers(as_handle(file)) != 0;
+bool keep_file_on_close(HFILE file, bool write_through) {
+    bool flushed = !write_through || FlushFileBuffers(as_handle(file)) != 0;
     set_delete_on_close(as_handle(file), false);
     return flushed;
 }
@@ -82,6 +82,14 @@ bool may_replace_file(LPCSTR name) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
     }
     return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+bool name_taken(LPCSTR name) {
+    std::wstring wide;
+    if (!wide_file_name(name, &wide)) return true;
+    if (GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
 }
 
 bool replace_file(LPCSTR from, LPCSTR to) {

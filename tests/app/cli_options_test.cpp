@@ -66,6 +66,7 @@ TEST(CliOptions, ModesValuesAndAbbreviations) {
     EXPECT_FALSE(parse({"-zd", "x"}).error.empty());
     EXPECT_FALSE(parse({"-tl", "x"}).error.empty());
     EXPECT_TRUE(parse({"--rm", "-k", "x"}).remove_input == false);
+    EXPECT_TRUE(parse({"--sync", "x"}).sync && !parse({"x"}).sync);
 }
 
 TEST(CliOptions, NoFileWithAModeIsStandardInput) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "app/status_job.h"
+#include "format/container.h"
 #include "tests/faults/job_runs.h"
 
 namespace {
@@ -62,6 +65,34 @@ TEST(KeptFiles, AFinishedJobReplacesTheFileAndLeavesNoTemporary) {
     ASSERT_FALSE(run.failed) << run.message;
     EXPECT_EQ(read_file(dir.file("case.Q73")), whole);
     EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"case.Q73", "case.txt"}));
+}
+
+// A job sends its output to the disk block by block exactly when it syncs
+// the output at its end: when the output replaces a file (also a dangling
+// link), when the input goes next, or when asked to, but not for a new name.
+TEST(KeptFiles, OnlyAnOutputThatCouldCostDataIsSynced) {
+    TempDir dir;
+    write_file(dir.file("case.txt"), kUsersFile);
+    auto synced = [&] {
+        JobRun run = run_compress_job(dir.file("case.txt"));
+        EXPECT_FALSE(run.failed) << run.message;
+        return job_control.write_out_early;
+    };
+    EXPECT_FALSE(synced());  // the first run writes case.Q73 anew
+    EXPECT_TRUE(synced());   // the second replaces it
+    ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", dir.file("case.Q73").c_str()), 0);
+    EXPECT_TRUE(synced());
+    ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
+    sync_output_folder = true;
+    EXPECT_TRUE(synced());
+    sync_output_folder = false;
+    ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
+    always_sync_output = true;
+    EXPECT_TRUE(synced());
+    always_sync_output = false;
+    ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
+    EXPECT_FALSE(synced());
 }
 
 TEST(KeptFiles, AFolderOfTheOutputNameIsRefusedBeforeAnythingIsWritten) {
