@@ -1,6 +1,8 @@
 """Times q73 and reference compressors (whole processes, median of runs)."""
 import os, resource, shutil, statistics, subprocess, sys, tempfile, time
 
+from machine import processor
+
 ROOT = sys.argv[1]
 RUNS = int(os.environ.get("BENCH_RUNS", "5"))
 Q73 = os.path.join(ROOT, "build/app/q73")
@@ -131,10 +133,10 @@ def main():
              "| q73 expand / gzip -d (gzip -1 file) | -T1 compress / zstd -1 | -T1 expand / gzip -d (-6) "
              "| compress: default / -T1 | expand: default / -T1 |", "|---|---|---|---|---|---|---|---|"] + ratios
     out = "# Benchmark\n\nWhole processes, median of %d runs, every tool run once a round in turn; " \
-          "q73 uses every processor unless -T1 is given, on %d processors here.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
+          "q73 uses every processor unless -T1 is given; %s.\n\n%s\n\n## q73 speed against zstd -1 and gzip -d\n\n" \
           "Ratios of speeds from the medians above (above 1: q73 is faster).\n\n%s\n\n" \
           "## q73 peak memory (max RSS)\n\n| input | -T | compress | expand |\n|---|---|---|---|\n%s\n" % (
-              RUNS, os.cpu_count(), "\n".join(table), "\n".join(speed), "\n".join(mem))
+              RUNS, processor(), "\n".join(table), "\n".join(speed), "\n".join(mem))
     print(out)
     open(os.path.join(ROOT, "docs/bench.md"), "w").write(out)
     dat = os.path.join(work, "plot.dat")

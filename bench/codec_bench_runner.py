@@ -1,6 +1,8 @@
 """The Linux and Windows builds timed in turn on the same inputs (run_codec_bench.sh)."""
 import os, re, shutil, statistics, subprocess, sys
 
+from machine import processor
+
 ROOT, WORK, ROUNDS = sys.argv[1], sys.argv[2], int(sys.argv[3])
 LINUX_BENCH = os.path.join(ROOT, "build/bench/codec_bench")
 WIN_BENCH = os.path.join(ROOT, "build-win/bench/codec_bench.exe")
@@ -88,6 +90,7 @@ def main():
                            os.path.join(WORK, "win/back/in.Q73")]).returncode != 0:
             sys.exit("FAILED: q73.exe and q73 wrote different files for %s" % label)
         rows.append((label, "Elapsed s", pc, qc, pe, qe, False))
+    print(processor())
     print("%d rounds each, in turn; median (lowest-highest); ratio = Windows time / Linux time" % ROUNDS)
     print("| input | measure | compress Linux | compress Windows | ratio | expand Linux | expand Windows | ratio |")
     print("|---|---|---|---|---|---|---|---|")
