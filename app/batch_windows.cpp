@@ -83,7 +83,7 @@ struct Batch {
     bool running = false;
     bool cancelled = false;
     std::thread worker;
-    CodecStatus status = CodecStatus::ok;
+    q73_result status = Q73_OK;
     DWORD codec_start = 0;
     DWORD codec_end = 0;
     int bar = 0;
@@ -188,11 +188,11 @@ void start_next() {
         batch.codec_start = GetTickCount();
         try {
             batch.worker = std::thread([] {
-                CodecStatus status = run_codec(batch.plan);
+                q73_result status = run_codec(batch.plan);
                 batch.codec_end = GetTickCount();
                 // An output that needs it has its data put on the disk here,
                 // off the window's thread, before the move that names it.
-                if (status == CodecStatus::ok && output_needs_sync()) {
+                if (status == Q73_OK && output_needs_sync()) {
                     FlushFileBuffers(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(output_file)));
                 }
                 batch.status = status;
@@ -200,7 +200,7 @@ void start_next() {
             });
         } catch (...) {
             batch.codec_end = GetTickCount();
-            batch.status = CodecStatus::no_memory;
+            batch.status = Q73_NO_MEMORY;
             PostMessageA(status_window, WM_JOB_DONE, 0, 0);
         }
         SetTimer(status_window, kProgressTimer, kProgressMs, nullptr);
@@ -215,7 +215,7 @@ void job_done() {
     show_progress();
     // A job cancelled after its last block still goes: the user asked for
     // nothing to change.
-    CodecStatus status = batch.cancelled ? CodecStatus::stopped : batch.status;
+    q73_result status = batch.cancelled ? Q73_STOPPED : batch.status;
     bool done = end_job(batch.plan, status);
     if (done && batch.plan.expand) {
         ++batch.expanded;
@@ -293,7 +293,7 @@ INT_PTR CALLBACK batch_status_proc(HWND, UINT message, WPARAM wparam, LPARAM) {
             if (wparam && batch.running) {
                 cancel();
                 if (batch.worker.joinable()) batch.worker.join();
-                end_job(batch.plan, CodecStatus::stopped);
+                end_job(batch.plan, Q73_STOPPED);
                 batch.running = false;
             }
             return FALSE;

@@ -46,7 +46,9 @@ bool list_one(const std::string& name, int64_t* compressed_total, int64_t* uncom
     }
     ContainerHeader header;
     const char* fault = read_container_header(fd, &header);
-    int64_t rest = fault == nullptr ? bytes_left(fd, header.size) : 0;
+    // Past the bytes read to find the header, which may go into the blocks.
+    int64_t rest = fault == nullptr ? bytes_left(fd, header.bytes_read) : 0;
+    if (rest >= 0) rest += header.bytes_read - static_cast<int64_t>(header.header.header_size);
     if (!from_stdin) close(fd);
     if (fault == nullptr && rest < 0) fault = kMsgReadFailed;
     if (fault != nullptr) {
@@ -54,16 +56,17 @@ bool list_one(const std::string& name, int64_t* compressed_total, int64_t* uncom
         return false;
     }
     char restored[kNameCapacity];
-    bool stored = (header.flags & FLAG_EXTENSION_STORED) != 0;
+    const uint8_t* extension = reinterpret_cast<const uint8_t*>(header.header.extension);
     const char* shown = name.c_str();
     if (names_compressed_file(shown) &&
-        make_restored_name(shown, stored ? header.extension : nullptr, restored)) {
+        make_restored_name(shown, header.extension_stored ? extension : nullptr, restored)) {
         shown = restored;
     }
-    int64_t compressed = header.size + rest;
-    print_line(compressed, header.length, shown);
+    int64_t compressed = static_cast<int64_t>(header.header.header_size) + rest;
+    int64_t uncompressed = static_cast<int64_t>(header.header.original_size);
+    print_line(compressed, uncompressed, shown);
     *compressed_total += compressed;
-    *uncompressed_total += header.length;
+    *uncompressed_total += uncompressed;
     return true;
 }
 

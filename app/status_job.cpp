@@ -2,10 +2,9 @@
 
 #include "app/resource_ids.h"
 #include "app/result_text.h"
-#include "codec/stream_records.h"
 #include "format/container.h"
-#include "job/pipeline.h"
 #include "platform/interrupts.h"
+#include "platform/unnamed_files.h"
 
 HINSTANCE instance_handle;
 HWND status_window;
@@ -19,14 +18,13 @@ bool job_failed;
 JobControl job_control;
 int requested_threads = 0;
 
-static const char* message_for(CodecStatus status) {
+static const char* message_for(q73_result status) {
     switch (status) {
-        case CodecStatus::read_failed: return kMsgReadFailed;
-        case CodecStatus::write_failed: return kMsgWriteFailed;
-        case CodecStatus::damaged: return kMsgDamaged;
-        case CodecStatus::no_memory: return kMsgNoMemory;
-        case CodecStatus::ok:
-        case CodecStatus::stopped: break;
+        case Q73_READ_FAILED: return kMsgReadFailed;
+        case Q73_WRITE_FAILED: return kMsgWriteFailed;
+        case Q73_NO_MEMORY: return kMsgNoMemory;
+        case Q73_TOO_LARGE: return kMsgTooLarge;
+        default: break;
     }
     return kMsgDamaged;
 }
@@ -101,18 +99,10 @@ bool begin_compress(HWND dialog, JobPlan* plan) {
         return false;
     }
     SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Compressing...");
-
-    LONG position = _llseek(input_file, 0, 1);
     LONG length = _llseek(input_file, 0, 2);
-    _llseek(input_file, position, 0);
-    uint8_t length_bytes[4];
-    put_le32(length_bytes, static_cast<uint32_t>(length));
-    if (_lwrite(output_file, reinterpret_cast<LPCSTR>(length_bytes), 4) != 4) {
-        stop_job(kMsgWriteFailed);
-        return false;
-    }
+    _llseek(input_file, 0, 0);
     plan->expand = false;
-    plan->base = position;
+    plan->base = 0;
     plan->total = length;
     plan->length = length;
     return true;
@@ -126,22 +116,79 @@ bool begin_expand(HWND dialog, JobPlan* plan) {
         return false;
     }
     plan->expand = true;
-    plan->base = length & 1;
+    plan->base = 0;
     plan->total = length;
-    plan->length = length & ~1;
+    plan->length = length;
     return true;
 }
 
-CodecStatus run_codec(const JobPlan& plan) {
-    job_control.write_out_early = output_needs_sync();
-    if (plan.expand) {
-        return expand_stream(input_file, output_file, plan.length, requested_threads, &job_control);
+namespace {
+
+// The compressed input: the header's bytes that the container read, then
+// the rest of input_file.
+struct ExpandInput {
+    int at;
+};
+
+// A read cut short by an interrupt goes no further: the job stops.
+ptrdiff_t read_input(void* user, void* buffer, size_t size) {
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    size_t replayed = 0;
+    if (ExpandInput* replay = static_cast<ExpandInput*>(user)) {
+        while (replayed < size && replay->at < header_bytes.bytes_read) {
+            out[replayed++] = header_bytes.bytes[replay->at++];
+        }
+        if (replayed > 0) return static_cast<ptrdiff_t>(replayed);
     }
-    return compress_stream(input_file, output_file, requested_threads, &job_control);
+    UINT got = _lread(input_file, out, static_cast<UINT>(size));
+    if (got == static_cast<UINT>(HFILE_ERROR)) return -1;
+    if (got < size && pending_interrupt() != 0) return -1;
+    return static_cast<ptrdiff_t>(got);
 }
 
-bool end_job(const JobPlan& plan, CodecStatus status) {
-    if (status == CodecStatus::stopped || pending_interrupt() != 0) {
+// An output that is synced at its end goes to the disk block by block while
+// the next ones are coded, so that the sync finds little to do.  A check of
+// a file writes nothing.
+int write_output(void*, const void* data, size_t size) {
+    if (output_file == HFILE_ERROR) return 0;
+    if (_lwrite(output_file, static_cast<LPCSTR>(data), static_cast<UINT>(size)) != static_cast<UINT>(size)) {
+        return 1;
+    }
+    if (job_control.write_out_early) start_writing_out(output_file);
+    return 0;
+}
+
+int on_progress(void*, uint64_t done, uint64_t) {
+    job_control.bytes_done.store(static_cast<int64_t>(done), std::memory_order_relaxed);
+    if (job_control.on_block != nullptr) job_control.on_block(static_cast<int64_t>(done));
+    return job_control.stop.load(std::memory_order_relaxed) || pending_interrupt() != 0;
+}
+
+}  // namespace
+
+q73_result run_codec(const JobPlan& plan) {
+    job_control.write_out_early = output_needs_sync();
+    q73_options options{};
+    options.threads = requested_threads == 0 ? Q73_ALL_PROCESSORS : static_cast<unsigned>(requested_threads);
+    options.progress = on_progress;
+    // Interrupts wait for the library's workers to be joined.
+    bool deferring = requested_threads != 1;
+    if (deferring) defer_interrupts(true);
+    q73_result status;
+    if (plan.expand) {
+        ExpandInput replay{0};
+        status = q73_expand_stream(read_input, &replay, write_output, nullptr, &options);
+    } else {
+        const char* extension = stored_extension[0] != '\0' ? stored_extension : nullptr;
+        status = q73_compress_stream(read_input, nullptr, static_cast<uint64_t>(plan.length), extension,
+                                     write_output, nullptr, &options);
+    }
+    if (deferring) defer_interrupts(false);
+    return status;
+}
+
+bool end_job(const JobPlan& plan, q73_result status) {
+    if (status == Q73_STOPPED || pending_interrupt() != 0) {
         // Stopped on request: the unfinished output goes, and nothing is
         // said.  Stopped by an interrupt, the program then ends as the
         // interrupt asked.
@@ -151,7 +198,7 @@ bool end_job(const JobPlan& plan, CodecStatus status) {
         end_if_interrupted();
         return false;
     }
-    if (status != CodecStatus::ok) {
+    if (status != Q73_OK) {
         stop_job(message_for(status));
         return false;
     }
@@ -180,7 +227,7 @@ static void run_job_here(HWND dialog, bool expand) {
     if (!(expand ? begin_expand(dialog, &plan) : begin_compress(dialog, &plan))) return;
     start_progress(dialog, plan.base, plan.total);
     start_ticks = GetTickCount();
-    CodecStatus status = run_codec(plan);
+    q73_result status = run_codec(plan);
     end_ticks = GetTickCount();
     end_progress();
     if (!end_job(plan, status)) return;

@@ -12,9 +12,9 @@
 
 #include <cstdint>
 
-#include "codec/codec_status.h"
-#include "job/job_control.h"
+#include "app/job_control.h"
 #include "platform/win32.h"
+#include "q73.h"
 
 extern HINSTANCE instance_handle;
 extern HWND status_window;
@@ -43,19 +43,19 @@ void expand_job(HWND dialog);
 
 // A job in three steps, for a program that runs the codec on a thread of its
 // own.  begin_* (on the windows' thread) opens both files and writes the
-// header, with the status text set in `dialog`; false on a reported
-// failure.  run_codec (on any one thread at a time) codes the stream with
-// job_control.  end_job (on the windows' thread again) removes the output
+// file is created, with the status text set in `dialog`; false on a
+// reported failure.  run_codec (on any one thread at a time) runs the
+// library's job on the two files with job_control.  end_job (on the windows' thread again) removes the output
 // of a stopped or failed job, reporting a failure, or puts a finished one in
 // place; true when the output is in place, with the sizes of a compression
 // in uncompressed_size and compressed_size.
 struct JobPlan {
     bool expand = false;
-    int64_t base = 0;     // bytes the container handled before the codec
+    int64_t base = 0;     // bytes of the uncompressed file done before the library's job
     int64_t total = 0;    // the uncompressed file's length
-    int32_t length = 0;   // bytes the codec handles
+    int32_t length = 0;   // the uncompressed file's length, as the container found it
 };
 bool begin_compress(HWND dialog, JobPlan* plan);
 bool begin_expand(HWND dialog, JobPlan* plan);
-CodecStatus run_codec(const JobPlan& plan);
-bool end_job(const JobPlan& plan, CodecStatus status);
+q73_result run_codec(const JobPlan& plan);
+bool end_job(const JobPlan& plan, q73_result status);

@@ -28,6 +28,8 @@
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
 #include "job/pipeline.h"
+#include "platform/win32.h"
+#include "system/processors.h"
 
 using Buffer = std::vector<uint8_t>;
 
@@ -105,18 +107,27 @@ static uint64_t checksum(const Buffer& data) {
 
 /**** The job's pipeline, file to file ****/
 
+static ptrdiff_t read_file(void* user, void* buffer, size_t size) {
+    UINT got = _lread(*static_cast<HFILE*>(user), buffer, static_cast<UINT>(size));
+    return got == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<ptrdiff_t>(got);
+}
+
+static int write_file(void* user, const void* data, size_t size) {
+    UINT put = _lwrite(*static_cast<HFILE*>(user), static_cast<LPCSTR>(data), static_cast<UINT>(size));
+    return put == size ? 0 : 1;
+}
+
 // Seconds for one pass of the pipeline with `threads` workers from the
-// file `from` to the file `to`; `size` is the expansion's length, -1 to
-// compress.  Negative when the pipeline fails.
-static double pipeline_seconds(const char* from, const char* to, int threads, int32_t size) {
+// file `from` to the file `to`, `size` bytes (even) of the original.
+// Negative when the pipeline fails.
+static double pipeline_seconds(const char* from, const char* to, int threads, bool compress, int32_t size) {
     OFSTRUCT of;
     HFILE in = OpenFile(from, &of, OF_READ);
     HFILE out = OpenFile(to, &of, OF_CREATE);
     if (in == HFILE_ERROR || out == HFILE_ERROR) return -1;
-    JobControl control;
+    JobIo io{read_file, &in, write_file, &out, nullptr, nullptr, 0, static_cast<uint64_t>(size)};
     auto start = std::chrono::steady_clock::now();
-    CodecStatus status = size < 0 ? compress_stream(in, out, threads, &control)
-                                  : expand_stream(in, out, size, threads, &control);
+    CodecStatus status = compress ? compress_blocks(io, size, threads) : expand_blocks(io, size, threads);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     _lclose(in);
     _lclose(out);
@@ -137,8 +148,10 @@ static bool time_pipeline(const char* name, const Buffer& input, int runs) {
     for (int threads : {1, 0}) {
         std::vector<double> ct, et;
         for (int k = 0; k < runs && ok; ++k) {
-            ct.push_back(pipeline_seconds(plain.c_str(), packed.c_str(), threads, -1));
-            et.push_back(pipeline_seconds(packed.c_str(), back.c_str(), threads, static_cast<int32_t>(input.size())));
+            int32_t size = static_cast<int32_t>(input.size() & ~size_t{1});
+            int workers = threads == 0 ? usable_processors() : threads;
+            ct.push_back(pipeline_seconds(plain.c_str(), packed.c_str(), workers, true, size));
+            et.push_back(pipeline_seconds(packed.c_str(), back.c_str(), workers, false, size));
             ok = ct.back() > 0 && et.back() > 0;
         }
         if (!ok) break;

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "codec/stream_records.h"
 #include "platform/files.h"
 #include "platform/interrupts.h"
 #include "platform/same_file.h"
@@ -33,6 +32,8 @@ HFILE input_stream = HFILE_ERROR;
 bool checking_only = false;
 bool sync_output_folder = false;
 bool always_sync_output = false;
+ContainerHeader header_bytes;
+char stored_extension[4];
 static int64_t output_start;
 // Set while output_file is a file with no name (output_name is empty then).
 static bool output_unnamed;
@@ -48,14 +49,6 @@ void report_error(const char* text) {
         return;
     }
     MessageBoxA(nullptr, named.c_str(), "", MB_OK);
-}
-
-static bool write_bytes(const void* data, UINT count) {
-    return _lwrite(output_file, static_cast<LPCSTR>(data), count) == count;
-}
-
-static bool read_bytes(void* data, UINT count) {
-    return _lread(input_file, data, count) == count;
 }
 
 // The final name of the output being written; output_name is the
@@ -213,7 +206,7 @@ static HFILE open_input(const char* name) {
 }
 
 int open_for_compress(const char* name) {
-    uint8_t flags = FLAG_FORMAT_MARK;
+    stored_extension[0] = '\0';
     input_file = open_input(name);
     if (input_file == HFILE_ERROR) {
         report_error(kMsgCannotFindIn);
@@ -234,7 +227,6 @@ int open_for_compress(const char* name) {
         }
         std::strcpy(compressed, output_choice);
     }
-    if (stored) flags |= FLAG_EXTENSION_STORED;
 
     // The length is found before anything is created: a file the length
     // field cannot describe is refused without leaving an output behind.
@@ -255,8 +247,6 @@ int open_for_compress(const char* name) {
         report_error(kMsgTooLarge);
         return 0;
     }
-    int32_t length = static_cast<int32_t>(low);
-    if (length & 1) flags |= FLAG_ODD_LENGTH;
 
     if (output_stream != HFILE_ERROR && same_open_files(input_file, output_stream)) {
         report_error(kMsgStreamIsIn);
@@ -270,46 +260,30 @@ int open_for_compress(const char* name) {
         report_error(kMsgCannotOpenOut);
         return 0;
     }
-    bool ok = write_bytes(&flags, 1);
     _llseek(input_file, 0, 0);
-    if (ok && (length & 1)) {
-        uint8_t first;
-        if (!read_bytes(&first, 1)) {
-            discard_output_file();
-            report_error(kMsgReadFailed);
-            return 0;
-        }
-        ok = write_bytes(&first, 1);
-    }
-    if (ok && stored) ok = write_bytes(extension, 3);
-    if (!ok) {
-        discard_output_file();
-        report_error(kMsgWriteFailed);
-        return 0;
+    if (stored) {
+        std::memcpy(stored_extension, extension, 3);
+        stored_extension[3] = '\0';
     }
     return 1;
 }
 
 const char* read_container_header(HFILE file, ContainerHeader* header) {
     *header = ContainerHeader{};
-    if (_lread(file, &header->flags, 1) != 1) header->flags = 0;
-    if ((header->flags & FLAG_FORMAT_MARK) == 0) return kMsgNotCompressed;
+    // Read as far as the longest header, however the file hands it out.
+    while (header->bytes_read < Q73_MAX_HEADER_SIZE) {
+        UINT got = _lread(file, header->bytes + header->bytes_read,
+                          static_cast<UINT>(Q73_MAX_HEADER_SIZE - header->bytes_read));
+        if (got == static_cast<UINT>(HFILE_ERROR) || got == 0) break;
+        header->bytes_read += static_cast<int>(got);
+    }
+    if (header->bytes_read == 0 || (header->bytes[0] & 0x80) == 0) return kMsgNotCompressed;
     // The whole header is read before anything is created: a header cut
     // short is refused without inventing the missing bytes.
-    uint8_t length_bytes[4];
-    bool odd = (header->flags & FLAG_ODD_LENGTH) != 0;
-    bool stored = (header->flags & FLAG_EXTENSION_STORED) != 0;
-    if ((odd && _lread(file, &header->first, 1) != 1) ||
-        (stored && _lread(file, header->extension, 3) != 3) ||
-        _lread(file, length_bytes, 4) != 4) {
+    if (q73_read_header(header->bytes, static_cast<size_t>(header->bytes_read), &header->header) != Q73_OK) {
         return kMsgDamaged;
     }
-    header->length = static_cast<int32_t>(get_le32(length_bytes));
-    header->size = 1 + (odd ? 1 : 0) + (stored ? 3 : 0) + 4;
-    if (header->length < 0 || ((header->length & 1) != 0) != odd ||
-        (stored && is_unsafe_extension(header->extension))) {
-        return kMsgDamaged;
-    }
+    header->extension_stored = (header->bytes[0] & FLAG_EXTENSION_STORED) != 0;
     return nullptr;
 }
 
@@ -325,16 +299,13 @@ int32_t open_for_expand(const char* name) {
         return -1;
     }
 
-    ContainerHeader header;
-    const char* fault = read_container_header(input_file, &header);
+    const char* fault = read_container_header(input_file, &header_bytes);
     if (fault != nullptr) {
         report_error(fault);
         return -1;
     }
-    int32_t length = header.length;
-    bool odd = (header.flags & FLAG_ODD_LENGTH) != 0;
-    bool stored = (header.flags & FLAG_EXTENSION_STORED) != 0;
-    uint8_t first = header.first;
+    const q73_header& header = header_bytes.header;
+    int32_t length = static_cast<int32_t>(header.original_size);
     // The name is made only for an output file that takes it.
     bool named_output = output_stream == HFILE_ERROR && !checking_only;
     if (named_output && output_choice != nullptr) {
@@ -348,7 +319,8 @@ int32_t open_for_expand(const char* name) {
             return -1;
         }
     } else if (named_output) {
-        if (!make_restored_name(name, stored ? header.extension : nullptr, restored)) {
+        const uint8_t* extension = reinterpret_cast<const uint8_t*>(header.extension);
+        if (!make_restored_name(name, header_bytes.extension_stored ? extension : nullptr, restored)) {
             report_error(kMsgNameTooLong);
             return -1;
         }
@@ -365,11 +337,6 @@ int32_t open_for_expand(const char* name) {
 
     if (!create_output(restored)) {
         report_error(kMsgCannotOpenOut);
-        return -1;
-    }
-    if (odd && !checking_only && !write_bytes(&first, 1)) {
-        discard_output_file();
-        report_error(kMsgWriteFailed);
         return -1;
     }
     return length;

@@ -1,10 +1,8 @@
-// The compressed file's header and the opening of a job's two files.
-//
-//   flags                  1 byte, FLAG_FORMAT_MARK always set
-//   raw first byte         1 byte, when FLAG_ODD_LENGTH
-//   stored extension       3 bytes, when FLAG_EXTENSION_STORED
-//   length                 4 bytes little-endian, the whole uncompressed file
-//   blocks                 to the end of the file
+// The opening of a job's two files: the names, the refusals and the
+// messages.  The library (q73.h) writes and reads the compressed file's
+// header and everything behind it; the container reads a header only to
+// name the restored file and to refuse what is no compressed file, and
+// hands the bytes it read on to the expansion (header_bytes).
 //
 // Each opening operation reports its own failures in a message box and
 // returns its failure value.  Everything that can be checked is checked
@@ -19,12 +17,13 @@
 
 #include <cstdint>
 
-#include "job/job_files.h"
+#include "format/job_files.h"
 #include "format/naming.h"
+#include "q73.h"
 
-constexpr uint8_t FLAG_FORMAT_MARK = 0x80;
+// The flag byte's bit that says a stored extension follows (which may end
+// at once at a zero byte, giving a restored name that ends in a full stop).
 constexpr uint8_t FLAG_EXTENSION_STORED = 0x01;
-constexpr uint8_t FLAG_ODD_LENGTH = 0x02;
 
 // The largest length the 32-bit signed length field can describe.
 constexpr int64_t kMaxFileLength = 0x7FFFFFFF;
@@ -85,18 +84,25 @@ extern bool always_sync_output;
 // from is whole.  The sync takes a tenth of a 12 MB compression's time.
 bool output_needs_sync();
 
-// What a compressed file's header says.
+// A compressed file's header, and the bytes read to find it: up to
+// Q73_MAX_HEADER_SIZE, which may go past the header into the first block.
 struct ContainerHeader {
-    uint8_t flags;
-    uint8_t first;         // the raw first byte, when FLAG_ODD_LENGTH
-    uint8_t extension[3];  // when FLAG_EXTENSION_STORED
-    int32_t length;        // the whole uncompressed file
-    int size;              // bytes of the header
+    q73_header header;
+    bool extension_stored;
+    uint8_t bytes[Q73_MAX_HEADER_SIZE];
+    int bytes_read;
 };
 
 // Reads a header from the position of `file` forward.  Null when it is
 // whole and sound, else the "ERROR: ..." text that says what is wrong.
 const char* read_container_header(HFILE file, ContainerHeader* header);
+
+// What open_for_expand read of input_file: the expansion reads these bytes
+// first, then the rest of the file.
+extern ContainerHeader header_bytes;
+
+// The extension that open_for_compress found to store ("" for none).
+extern char stored_extension[4];
 
 // The bytes written to output_file since the container took it: the whole
 // compressed file, header included, on a pipe as well as in a file.
@@ -114,12 +120,13 @@ extern const char* error_subject;
 // showing it: a batch that says everything in one message at its end.
 extern void (*error_sink)(const char* text);
 
-// 1 on success: input_file at the first byte to code, output_file holding the
-// flag byte, raw first byte and extension.  0 on a reported failure.
+// 1 on success: input_file at its first byte and output_file created,
+// empty, with the extension to store in stored_extension.  0 on a reported
+// failure.
 int open_for_compress(const char* name);
 
-// The length field on success, with input_file at the first block and
-// output_file holding the raw first byte if any.  -1 on a reported failure.
+// The uncompressed length on success, with output_file created, empty, and
+// the header's bytes in header_bytes.  -1 on a reported failure.
 int32_t open_for_expand(const char* name);
 
 // Closes output_file if it is open and removes it; the final name is left

@@ -5,7 +5,7 @@
 ;
 ; Built by `cmake --build BUILD --target installer`, which passes:
 ;   Q73_EXE, Q73_README, Q73_ICON   files to pack (absolute paths)
-;   Q73_VERSION, Q73_VERSION_QUAD   "1.0" and "1.0.0.0"
+;   Q73_VERSION, Q73_VERSION_QUAD   "1.1.0" and "1.1.0.0"
 ;   Q73_PUBLISHER, Q73_COPYRIGHT    texts from app/version.h
 ;   Q73_OUTFILE                     the installer to write
 ;

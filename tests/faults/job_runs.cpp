@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "app/status_job.h"
-#include "job/job_files.h"
+#include "format/job_files.h"
 #include "format/container.h"
 
 // Error messages go to stderr; it is pointed at a file while the job runs.

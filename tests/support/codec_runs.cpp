@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/dec/block_decoder.h"
@@ -9,31 +10,42 @@
 #include "codec/working_state.h"
 #include "job/pipeline.h"
 
+namespace {
+
+struct Memory {
+    const Bytes* in;
+    size_t at;
+    Bytes out;
+};
+
+ptrdiff_t read_memory(void* user, void* buffer, size_t size) {
+    Memory* m = static_cast<Memory*>(user);
+    size = std::min(size, m->in->size() - m->at);
+    if (size > 0) std::memcpy(buffer, m->in->data() + m->at, size);
+    m->at += size;
+    return static_cast<ptrdiff_t>(size);
+}
+
+int write_memory(void* user, const void* data, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    static_cast<Memory*>(user)->out.insert(static_cast<Memory*>(user)->out.end(), bytes, bytes + size);
+    return 0;
+}
+
+}  // namespace
+
 Bytes encode_records(const Bytes& coded) {
-    TempDir dir;
-    write_file(dir.file("in"), coded);
-    OFSTRUCT of;
-    HFILE in = OpenFile(dir.file("in").c_str(), &of, OF_READ);
-    HFILE out = OpenFile(dir.file("out").c_str(), &of, OF_CREATE);
-    JobControl control;
-    CodecStatus status = compress_stream(in, out, 1, &control);
-    _lclose(in);
-    _lclose(out);
-    EXPECT_EQ(status, CodecStatus::ok);
-    return read_file(dir.file("out"));
+    Memory m{&coded, 0, Bytes()};
+    JobIo io{read_memory, &m, write_memory, &m, nullptr, nullptr, 0, coded.size()};
+    EXPECT_EQ(compress_blocks(io, static_cast<int64_t>(coded.size()), 1), CodecStatus::ok);
+    return m.out;
 }
 
 Decoded decode_records(const Bytes& records, int32_t size) {
-    TempDir dir;
-    write_file(dir.file("in"), records);
-    OFSTRUCT of;
-    HFILE in = OpenFile(dir.file("in").c_str(), &of, OF_READ);
-    HFILE out = OpenFile(dir.file("out").c_str(), &of, OF_CREATE);
-    JobControl control;
-    CodecStatus status = expand_stream(in, out, size, 1, &control);
-    _lclose(in);
-    _lclose(out);
-    return Decoded{status, read_file(dir.file("out"))};
+    Memory m{&records, 0, Bytes()};
+    JobIo io{read_memory, &m, write_memory, &m, nullptr, nullptr, 0, static_cast<uint64_t>(size)};
+    CodecStatus status = expand_blocks(io, size, 1);
+    return Decoded{status, m.out};
 }
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/status_job.h"
-#include "job/job_files.h"
+#include "format/job_files.h"
 #include "format/container.h"
 #include "tests/fuzz/fuzz_folder.h"
 
@@ -29,7 +29,7 @@ const char kCompressedName[] = "sample.q73";
 int64_t announced_length(const uint8_t* data, size_t size) {
     if (size < 1) return -1;
     size_t at = 1;
-    if (data[0] & FLAG_ODD_LENGTH) at += 1;
+    if (data[0] & 0x02) at += 1;  // the raw first byte of an odd length
     if (data[0] & FLAG_EXTENSION_STORED) at += 3;
     if (size < at + 4) return -1;
     return static_cast<int64_t>(data[at]) | static_cast<int64_t>(data[at + 1]) << 8 |

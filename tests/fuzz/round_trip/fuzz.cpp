@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/status_job.h"
-#include "job/job_files.h"
+#include "format/job_files.h"
 #include "format/container.h"
 #include "tests/fuzz/fuzz_folder.h"
 

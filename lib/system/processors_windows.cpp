@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/processors.h"
+#include "system/processors.h"
 
 // A process runs in one processor group unless the system spreads it over
 // several; the groups it may use are those of its affinity.  Within one

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/block_memory.h"
+#include "system/block_memory.h"
 
 // Large pages need a privilege that a desktop user does not hold; the
 // system's own pages, committed as they are first touched, serve.

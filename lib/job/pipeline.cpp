@@ -12,26 +12,22 @@
 #include "codec/enc/block_encoder.h"
 #include "codec/stream_records.h"
 #include "codec/working_state.h"
-#include "platform/block_memory.h"
-#include "platform/interrupts.h"
-#include "platform/processors.h"
-#include "platform/unnamed_files.h"
+#include "system/block_memory.h"
+#include "system/worker_signals.h"
 
 namespace {
 
-/**** Files ****/
+/**** Input and output ****/
 
 // Reads up to `length` bytes; fewer only at the end of the input.  -1 when
 // the input cannot be read.
-int32_t read_some(HFILE in, uint8_t* data, int32_t length) {
+int32_t read_some(const JobIo& io, uint8_t* data, int32_t length) {
     int32_t done = 0;
     while (done < length) {
-        UINT got = _lread(in, data + done, static_cast<UINT>(length - done));
-        if (got == static_cast<UINT>(HFILE_ERROR)) return -1;
+        ptrdiff_t got = io.read(io.read_user, data + done, static_cast<size_t>(length - done));
+        if (got < 0 || got > length - done) return -1;
         if (got == 0) break;
         done += static_cast<int32_t>(got);
-        // A read cut short by an interrupt goes no further: the job stops.
-        if (done < length && pending_interrupt() != 0) return -1;
     }
     return done;
 }
@@ -41,10 +37,11 @@ int32_t read_some(HFILE in, uint8_t* data, int32_t length) {
 // copy out of memory (above all under a layer that emulates the system).
 struct ForwardReader {
     static constexpr int32_t kCapacity = 1 << 18;
-    HFILE in;
+    const JobIo* io;
     uint8_t* buffer;
     int32_t at;
     int32_t end;
+    bool failed;  // a read failed, rather than the input ending
 };
 
 bool read_exactly(void* source, uint8_t* data, int32_t length) {
@@ -59,24 +56,19 @@ bool read_exactly(void* source, uint8_t* data, int32_t length) {
     r->at = r->end = 0;
     int32_t rest = length - have;
     // What is larger than the buffer goes straight to its place.
-    if (rest >= ForwardReader::kCapacity) return read_some(r->in, data + have, rest) == rest;
-    int32_t got = read_some(r->in, r->buffer, ForwardReader::kCapacity);
+    int32_t got = rest >= ForwardReader::kCapacity ? read_some(*r->io, data + have, rest)
+                                                   : read_some(*r->io, r->buffer, ForwardReader::kCapacity);
+    if (got < 0) r->failed = true;
     if (got < rest) return false;
+    if (rest >= ForwardReader::kCapacity) return true;
     std::memcpy(data + have, r->buffer, static_cast<size_t>(rest));
     r->at = rest;
     r->end = got;
     return true;
 }
 
-// An output that is synced at its end goes to the disk block by block while
-// the next ones are coded, so that the sync finds little to do.
-bool write_all(HFILE out, const uint8_t* data, int32_t length, const JobControl* control) {
-    if (out == HFILE_ERROR || length == 0) return true;
-    if (_lwrite(out, reinterpret_cast<LPCSTR>(data), static_cast<UINT>(length)) != static_cast<UINT>(length)) {
-        return false;
-    }
-    if (control->write_out_early) start_writing_out(out);
-    return true;
+bool write_all(const JobIo& io, const uint8_t* data, int32_t length) {
+    return length == 0 || io.write(io.write_user, data, static_cast<size_t>(length)) == 0;
 }
 
 /**** Blocks in flight ****/
@@ -125,13 +117,12 @@ void code_block(CodecState* s, Direction direction, Block* block) {
     }
 }
 
-// What the job is: which way, its two files and, for expansion, the bytes
-// still to produce.
+// What the job is: which way, its input and output, and the bytes not yet
+// read as blocks.
 struct Stream {
     Direction direction;
-    HFILE in;
-    HFILE out;
-    int64_t left;  // expansion: bytes not yet read as blocks
+    const JobIo& io;
+    int64_t left;
     ForwardReader reader;  // expansion: the records, read ahead
 };
 
@@ -139,34 +130,27 @@ struct Stream {
 // there is no block to read.  A failure is left in the block's status.
 bool read_block(Stream& stream, Block* block) {
     block->status = CodecStatus::ok;
-    if (stream.direction == Direction::compress) {
-        int32_t got = read_some(stream.in, block->in, kBlockSize);
-        if (got < 0) {
-            block->status = CodecStatus::read_failed;
-            return true;
-        }
-        block->n = got & ~1;
-        return block->n > 0;
-    }
     if (stream.left <= 0) return false;
     block->n = static_cast<int32_t>(stream.left < kBlockSize ? stream.left : kBlockSize);
     stream.left -= block->n;
+    if (stream.direction == Direction::compress) {
+        if (read_some(stream.io, block->in, block->n) != block->n) block->status = CodecStatus::read_failed;
+        return true;
+    }
     block->status = read_block_records(block->n, read_exactly, &stream.reader, block->in, block->input);
+    if (block->status == CodecStatus::damaged && stream.reader.failed) block->status = CodecStatus::read_failed;
     return true;
 }
 
-bool stop_asked(const JobControl* control) {
-    return control->stop.load(std::memory_order_relaxed) || pending_interrupt() != 0;
-}
-
-void block_written(JobControl* control, int64_t done) {
-    control->bytes_done.store(done, std::memory_order_relaxed);
-    if (control->on_block != nullptr) control->on_block(done);
+// Tells the caller how far the job has come; false when it asks to stop.
+bool block_written(const JobIo& io, int64_t done) {
+    if (io.progress == nullptr) return true;
+    return io.progress(io.progress_user, io.base + static_cast<uint64_t>(done), io.total) == 0;
 }
 
 /**** One thread ****/
 
-CodecStatus run_alone(Stream& stream, JobControl* control) {
+CodecStatus run_alone(Stream& stream) {
     CodecState* s = new_codec_state();
     if (s == nullptr) return CodecStatus::no_memory;
     // The block's bytes stay in the state's own buffer, read there when
@@ -177,20 +161,16 @@ CodecStatus run_alone(Stream& stream, JobControl* control) {
     CodecStatus result = give_buffers(&block, buffers_for(stream.direction)) ? CodecStatus::ok : CodecStatus::no_memory;
     int64_t done = 0;
     while (result == CodecStatus::ok) {
-        if (stop_asked(control)) {
-            result = CodecStatus::stopped;
-            break;
-        }
         if (!read_block(stream, &block)) break;
         code_block(s, stream.direction, &block);
         result = block.status;
         if (result != CodecStatus::ok) break;
-        if (!write_all(stream.out, block.out, block.out_length, control)) {
+        if (!write_all(stream.io, block.out, block.out_length)) {
             result = CodecStatus::write_failed;
             break;
         }
         done += block.n;
-        block_written(control, done);
+        if (!block_written(stream.io, done)) result = CodecStatus::stopped;
     }
     *own = nullptr;
     std::free(block.in);
@@ -208,8 +188,8 @@ CodecStatus run_alone(Stream& stream, JobControl* control) {
 // short file starts no more workers than it has blocks.
 class Pipeline {
 public:
-    Pipeline(Stream& stream, int threads, JobControl* control)
-        : stream_(stream), threads_(threads), control_(control), ring_(2 * static_cast<size_t>(threads)) {
+    Pipeline(Stream& stream, int threads)
+        : stream_(stream), threads_(threads), ring_(2 * static_cast<size_t>(threads)) {
         // The buffers that every block fills whole (a compression's bytes
         // read, an expansion's bytes made) lie side by side in one piece,
         // which the system can give in large pages; should it have no such
@@ -242,16 +222,13 @@ public:
         int64_t done = 0;
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
-            if (stop_asked(control_)) return CodecStatus::stopped;
             Block* oldest = &ring_[static_cast<size_t>(next_write_ % places)];
             if (next_write_ < next_read_ && oldest->stage == Block::coded) {
                 lock.unlock();
-                if (oldest->status != CodecStatus::ok) return stop_asked(control_) ? CodecStatus::stopped : oldest->status;
-                if (!write_all(stream_.out, oldest->out, oldest->out_length, control_)) {
-                    return stop_asked(control_) ? CodecStatus::stopped : CodecStatus::write_failed;
-                }
+                if (oldest->status != CodecStatus::ok) return oldest->status;
+                if (!write_all(stream_.io, oldest->out, oldest->out_length)) return CodecStatus::write_failed;
                 done += oldest->n;
-                block_written(control_, done);
+                if (!block_written(stream_.io, done)) return CodecStatus::stopped;
                 lock.lock();
                 oldest->stage = Block::free;
                 ++next_write_;
@@ -301,7 +278,7 @@ private:
     }
 
     void work() {
-        keep_interrupts_off_this_thread();
+        keep_signals_off_this_thread();
         CodecState* s = new_codec_state();
         const int64_t places = static_cast<int64_t>(ring_.size());
         std::unique_lock<std::mutex> lock(mutex_);
@@ -331,7 +308,6 @@ private:
 
     Stream& stream_;
     const int threads_;
-    JobControl* const control_;
     std::vector<Block> ring_;
     uint8_t* whole_ = nullptr;
     size_t whole_size_ = 0;
@@ -348,42 +324,22 @@ private:
     bool quit_ = false;
 };
 
-// The blocks still to come, -1 when nobody can tell: an expansion knows
-// its length; a compression knows it when it reads a file, which can say
-// its size and where it stands (a pipe cannot).
-int64_t blocks_to_come(const Stream& stream) {
-    int64_t left = stream.left;
-    if (stream.direction == Direction::compress) {
-        LONG at = _llseek(stream.in, 0, 1);
-        DWORD high = 0;
-        DWORD low = GetFileSize(file_size_handle(stream.in), &high);
-        if (at == HFILE_ERROR || (low == INVALID_FILE_SIZE && high == 0)) return -1;
-        left = (static_cast<int64_t>(high) << 32 | low) - at;
-    }
-    return left > 0 ? (left + kBlockSize - 1) / kBlockSize : 0;
-}
-
-CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
+CodecStatus run_stream(Stream& stream, int threads) {
     if (stream.direction == Direction::expand) {
-        stream.reader = ForwardReader{stream.in, static_cast<uint8_t*>(std::malloc(ForwardReader::kCapacity)), 0, 0};
+        stream.reader.buffer = static_cast<uint8_t*>(std::malloc(ForwardReader::kCapacity));
         if (stream.reader.buffer == nullptr) return CodecStatus::no_memory;
     }
-    if (threads <= 0) threads = usable_processors();
-    // A job of one block has nothing to share out: it runs alone, without
-    // the ring's buffers and a thread to start.
-    int64_t blocks = blocks_to_come(stream);
-    if (blocks >= 0 && blocks < threads) threads = static_cast<int>(blocks > 0 ? blocks : 1);
+    // A job never has more workers than blocks; a job of one block has
+    // nothing to share out: it runs alone, without the ring's buffers and a
+    // thread to start.
+    int64_t blocks = (stream.left + kBlockSize - 1) / kBlockSize;
+    if (blocks < threads) threads = static_cast<int>(blocks > 0 ? blocks : 1);
     CodecStatus status;
-    if (threads == 1) {
-        status = run_alone(stream, control);
+    if (threads <= 1) {
+        status = run_alone(stream);
     } else {
-        // Interrupts wait for the workers to be joined.
-        defer_interrupts(true);
-        {
-            Pipeline pipeline(stream, threads, control);
-            status = pipeline.run();
-        }
-        defer_interrupts(false);
+        Pipeline pipeline(stream, threads);
+        status = pipeline.run();
     }
     std::free(stream.reader.buffer);
     return status;
@@ -391,13 +347,13 @@ CodecStatus run_stream(Stream& stream, int threads, JobControl* control) {
 
 }  // namespace
 
-CodecStatus compress_stream(HFILE in, HFILE out, int threads, JobControl* control) {
-    Stream stream{Direction::compress, in, out, 0, ForwardReader{in, nullptr, 0, 0}};
-    return run_stream(stream, threads, control);
+CodecStatus compress_blocks(const JobIo& io, int64_t size, int threads) {
+    Stream stream{Direction::compress, io, size, ForwardReader{&io, nullptr, 0, 0, false}};
+    return run_stream(stream, threads);
 }
 
-CodecStatus expand_stream(HFILE in, HFILE out, int32_t size, int threads, JobControl* control) {
+CodecStatus expand_blocks(const JobIo& io, int64_t size, int threads) {
     if (size < 0 || (size & 1) != 0) return CodecStatus::damaged;
-    Stream stream{Direction::expand, in, out, size, ForwardReader{in, nullptr, 0, 0}};
-    return run_stream(stream, threads, control);
+    Stream stream{Direction::expand, io, size, ForwardReader{&io, nullptr, 0, 0, false}};
+    return run_stream(stream, threads);
 }

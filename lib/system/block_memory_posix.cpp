@@ -1,6 +1,6 @@
 #include <sys/mman.h>
 
-#include "platform/block_memory.h"
+#include "system/block_memory.h"
 
 namespace {
 constexpr size_t kLargePage = size_t{2} << 20;

@@ -8,7 +8,7 @@
 
 struct JobControl {
     // Set from outside (Cancel, an interrupt): the job stops between two
-    // blocks, writes nothing more and ends as CodecStatus::stopped.
+    // blocks, writes nothing more and ends as Q73_STOPPED.
     std::atomic<bool> stop{false};
     // Uncompressed bytes whose result has been written, in file order: it
     // never goes back and never passes the file's length.

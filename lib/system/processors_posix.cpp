@@ -1,7 +1,7 @@
 #include <sched.h>
 #include <unistd.h>
 
-#include "platform/processors.h"
+#include "system/processors.h"
 
 int usable_processors() {
     cpu_set_t set;

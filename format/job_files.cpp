@@ -1,4 +1,4 @@
-#include "job/job_files.h"
+#include "format/job_files.h"
 
 HFILE input_file = HFILE_ERROR;
 HFILE output_file = HFILE_ERROR;
