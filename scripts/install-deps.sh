@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine.
 # Usage: install-deps.sh [build|all]   (default all)
-# build: compiler, CMake, GoogleTest, Python (for the include check) and the
-# manual page tools only; all: also the cross compiler, Wine, Xvfb, fonts
-# and ImageMagick for the Windows tests, NSIS for the Windows installer and
-# clang's fuzzing runtime.  Exits non-zero when something cannot be
+# build: compiler, CMake, GoogleTest, Python (for the include check), the
+# manual page tools and pkg-config only; all: also the cross compiler, Wine,
+# Xvfb, fonts and ImageMagick for the Windows tests, NSIS for the Windows
+# installer and clang's fuzzing runtime.  Exits non-zero when something cannot be
 # installed.
 set -euo pipefail
 what=${1:-all}
@@ -22,6 +22,8 @@ have_cmd python3 || want python3
 have_cmd man || want man-db
 have_cmd groff || want groff-base
 have_cmd script || want bsdutils
+# The library's install test builds a program against it with pkg-config.
+have_cmd pkg-config || want pkg-config
 if [ "$what" = all ]; then
     have_cmd clang++ || want clang
     ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || want libclang-rt-14-dev
