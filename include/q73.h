@@ -126,7 +126,8 @@ Q73_API q73_result q73_read_header(const void *data, size_t size, q73_header *he
  * (a compression's bytes read and coded, an expansion's bytes written), and
  * the original's size.  `done` never goes back and never passes `total`; the
  * last call of a job that succeeds has done == total.  Return 0 to go on, any
- * other value to stop the job, which then ends with Q73_STOPPED.
+ * other value to stop the job, which then ends with Q73_STOPPED (also when
+ * it was the last call: the caller asked for the job not to count).
  */
 typedef int (*q73_progress_fn)(void *user, uint64_t done, uint64_t total);
 
@@ -255,8 +256,9 @@ Q73_API q73_result q73_coder_expand(q73_coder **coder);
  *
  * Q73_OK to go on.  Q73_BAD_DATA (expander: the input is not a .Q73 file or
  * is damaged), Q73_READ_FAILED (compressor: more than `size` bytes pushed),
- * Q73_WRITE_FAILED, Q73_NO_MEMORY, or Q73_BAD_ARGUMENT (NULL pointers with
- * bytes to push) end the job: every later call returns the same result.
+ * Q73_WRITE_FAILED, Q73_NO_MEMORY, or Q73_BAD_ARGUMENT (a NULL `write`, or a
+ * NULL `data` with bytes to push) end the job: every later call returns the
+ * same result.  A NULL `coder` is Q73_BAD_ARGUMENT.
  * An expander ignores what is pushed after the last block.
  */
 Q73_API q73_result q73_coder_push(q73_coder *coder, const void *data, size_t size,
@@ -274,7 +276,8 @@ Q73_API q73_result q73_coder_finish(q73_coder *coder, q73_write_fn write, void *
 /*
  * After an expander has been pushed its header (at most 9 bytes): Q73_OK with
  * *header filled in.  Before that Q73_SHORT_OUTPUT; for data that is not a
- * .Q73 file, Q73_BAD_DATA.
+ * .Q73 file, Q73_BAD_DATA; for a compressor or a NULL pointer,
+ * Q73_BAD_ARGUMENT.  *header is all zeros but on Q73_OK.
  */
 Q73_API q73_result q73_coder_header(const q73_coder *coder, q73_header *header);
 
