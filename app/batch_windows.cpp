@@ -192,8 +192,8 @@ void start_next() {
                 batch.codec_end = GetTickCount();
                 // An output that needs it has its data put on the disk here,
                 // off the window's thread, before the move that names it.
-                if (status == Q73_OK && output_needs_sync()) {
-                    FlushFileBuffers(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(output_file)));
+                if (status == Q73_OK && output_needs_sync(&job_files)) {
+                    FlushFileBuffers(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(job_files.output_file)));
                 }
                 batch.status = status;
                 PostMessageA(status_window, WM_JOB_DONE, 0, 0);

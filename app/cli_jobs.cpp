@@ -33,11 +33,11 @@ bool writes_stdout(const CliOptions& options, const std::string& name) {
 // whose length comes first.  False after a reported failure.
 static bool take_standard_input(bool compressing) {
     if (!compressing) {
-        input_stream = dup(STDIN_FILENO);
-        if (input_stream == HFILE_ERROR) report_error(kMsgCannotOpenIn);
-        return input_stream != HFILE_ERROR;
+        job_files.input_stream = dup(STDIN_FILENO);
+        if (job_files.input_stream == HFILE_ERROR) report_error(kMsgCannotOpenIn);
+        return job_files.input_stream != HFILE_ERROR;
     }
-    switch (spool_to_unnamed_file(STDIN_FILENO, kMaxFileLength, &input_stream)) {
+    switch (spool_to_unnamed_file(STDIN_FILENO, kMaxFileLength, &job_files.input_stream)) {
         case SpoolStatus::ok: return true;
         case SpoolStatus::read_failed: report_error(kMsgReadFailed); break;
         case SpoolStatus::write_failed: report_error(kMsgCannotSpool); break;
@@ -60,15 +60,15 @@ static bool run_cli_job(const CliOptions& options, const std::string& name) {
         report_error(kMsgNoRestoredName);
         return false;
     }
-    output_stream = to_stdout ? STDOUT_FILENO : HFILE_ERROR;
-    output_choice = to_stdout || options.output.empty() ? nullptr : options.output.c_str();
+    job_files.output_stream = to_stdout ? STDOUT_FILENO : HFILE_ERROR;
+    job_files.output_choice = to_stdout || options.output.empty() ? nullptr : options.output.c_str();
     if (from_stdin && !take_standard_input(compressing)) return false;
     job_choice = compressing ? JobChoice::compress : JobChoice::expand;
     std::memcpy(file_name, name.c_str(), name.size() + 1);
     bool ok = run_one_job();
     // A job refused before it began may leave its input open.
-    close_input_file();
-    input_stream = HFILE_ERROR;
+    close_input_file(&job_files);
+    job_files.input_stream = HFILE_ERROR;
     if (!ok) return false;
     if (options.mode == CliMode::test && !options.quiet) {
         std::fprintf(stderr, "%s: OK\n", name.c_str());
@@ -82,9 +82,9 @@ static bool run_cli_job(const CliOptions& options, const std::string& name) {
 }
 
 int run_cli_jobs(const CliOptions& options, const std::vector<std::string>& names) {
-    checking_only = options.mode == CliMode::test;
-    sync_output_folder = options.remove_input;
-    always_sync_output = options.sync;
+    job_files.checking_only = options.mode == CliMode::test;
+    job_files.sync_output_folder = options.remove_input;
+    job_files.always_sync_output = options.sync;
     int failures = 0;
     for (const std::string& name : names) {
         // With several files, a message names the one it is about.

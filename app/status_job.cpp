@@ -15,6 +15,7 @@ uint32_t end_ticks;
 double uncompressed_size;
 double compressed_size;
 bool job_failed;
+JobFiles job_files;
 JobControl job_control;
 int requested_threads = 0;
 
@@ -87,20 +88,20 @@ static void end_progress() {
 // Reports the failure, removes the incomplete output and leaves the input
 // file untouched.
 static void stop_job(const char* text) {
-    discard_output_file();
-    close_input_file();
+    discard_output_file(&job_files);
+    close_input_file(&job_files);
     report_error(text);
     job_failed = true;
 }
 
 bool begin_compress(HWND dialog, JobPlan* plan) {
-    if (open_for_compress(file_name) == 0) {
+    if (open_for_compress(&job_files, file_name) == 0) {
         job_failed = true;
         return false;
     }
     SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Compressing...");
-    LONG length = _llseek(input_file, 0, 2);
-    _llseek(input_file, 0, 0);
+    LONG length = _llseek(job_files.input_file, 0, 2);
+    _llseek(job_files.input_file, 0, 0);
     plan->expand = false;
     plan->base = 0;
     plan->total = length;
@@ -110,7 +111,7 @@ bool begin_compress(HWND dialog, JobPlan* plan) {
 
 bool begin_expand(HWND dialog, JobPlan* plan) {
     SetDlgItemTextA(dialog, IDC_STATUS_TEXT, "Expanding...");
-    int32_t length = open_for_expand(file_name);
+    int32_t length = open_for_expand(&job_files, file_name);
     if (length == -1) {
         job_failed = true;
         return false;
@@ -135,12 +136,12 @@ ptrdiff_t read_input(void* user, void* buffer, size_t size) {
     uint8_t* out = static_cast<uint8_t*>(buffer);
     size_t replayed = 0;
     if (ExpandInput* replay = static_cast<ExpandInput*>(user)) {
-        while (replayed < size && replay->at < header_bytes.bytes_read) {
-            out[replayed++] = header_bytes.bytes[replay->at++];
+        while (replayed < size && replay->at < job_files.header_bytes.bytes_read) {
+            out[replayed++] = job_files.header_bytes.bytes[replay->at++];
         }
         if (replayed > 0) return static_cast<ptrdiff_t>(replayed);
     }
-    UINT got = _lread(input_file, out, static_cast<UINT>(size));
+    UINT got = _lread(job_files.input_file, out, static_cast<UINT>(size));
     if (got == static_cast<UINT>(HFILE_ERROR)) return -1;
     if (got < size && pending_interrupt() != 0) return -1;
     return static_cast<ptrdiff_t>(got);
@@ -150,11 +151,11 @@ ptrdiff_t read_input(void* user, void* buffer, size_t size) {
 // the next ones are coded, so that the sync finds little to do.  A check of
 // a file writes nothing.
 int write_output(void*, const void* data, size_t size) {
-    if (output_file == HFILE_ERROR) return 0;
-    if (_lwrite(output_file, static_cast<LPCSTR>(data), static_cast<UINT>(size)) != static_cast<UINT>(size)) {
+    if (job_files.output_file == HFILE_ERROR) return 0;
+    if (_lwrite(job_files.output_file, static_cast<LPCSTR>(data), static_cast<UINT>(size)) != static_cast<UINT>(size)) {
         return 1;
     }
-    if (job_control.write_out_early) start_writing_out(output_file);
+    if (job_control.write_out_early) start_writing_out(job_files.output_file);
     return 0;
 }
 
@@ -167,7 +168,7 @@ int on_progress(void*, uint64_t done, uint64_t) {
 }  // namespace
 
 q73_result run_codec(const JobPlan& plan) {
-    job_control.write_out_early = output_needs_sync();
+    job_control.write_out_early = output_needs_sync(&job_files);
     q73_options options{};
     options.threads = requested_threads == 0 ? Q73_ALL_PROCESSORS : static_cast<unsigned>(requested_threads);
     options.progress = on_progress;
@@ -179,7 +180,7 @@ q73_result run_codec(const JobPlan& plan) {
         ExpandInput replay{0};
         status = q73_expand_stream(read_input, &replay, write_output, nullptr, &options);
     } else {
-        const char* extension = stored_extension[0] != '\0' ? stored_extension : nullptr;
+        const char* extension = job_files.stored_extension[0] != '\0' ? job_files.stored_extension : nullptr;
         status = q73_compress_stream(read_input, nullptr, static_cast<uint64_t>(plan.length), extension,
                                      write_output, nullptr, &options);
     }
@@ -192,8 +193,8 @@ bool end_job(const JobPlan& plan, q73_result status) {
         // Stopped on request: the unfinished output goes, and nothing is
         // said.  Stopped by an interrupt, the program then ends as the
         // interrupt asked.
-        discard_output_file();
-        close_input_file();
+        discard_output_file(&job_files);
+        close_input_file(&job_files);
         job_failed = true;
         end_if_interrupted();
         return false;
@@ -205,17 +206,17 @@ bool end_job(const JobPlan& plan, q73_result status) {
     if (!plan.expand) {
         // A file that changed while it was read no longer matches its length
         // field; such an output would not expand to anything sensible.
-        LONG coded_end = _llseek(input_file, 0, 1);
-        uncompressed_size = static_cast<double>(_llseek(input_file, 0, 2));
-        compressed_size = static_cast<double>(output_length());
+        LONG coded_end = _llseek(job_files.input_file, 0, 1);
+        uncompressed_size = static_cast<double>(_llseek(job_files.input_file, 0, 2));
+        compressed_size = static_cast<double>(output_length(&job_files));
         if (coded_end != plan.length ||
             uncompressed_size != static_cast<double>(plan.length)) {
             stop_job(kMsgReadFailed);
             return false;
         }
     }
-    bool committed = commit_output();
-    close_input_file();
+    bool committed = commit_output(&job_files);
+    close_input_file(&job_files);
     if (!committed) job_failed = true;
     return committed;
 }
@@ -232,7 +233,7 @@ static void run_job_here(HWND dialog, bool expand) {
     end_progress();
     if (!end_job(plan, status)) return;
     // A check of the file has no result to show.
-    if (checking_only) return;
+    if (job_files.checking_only) return;
     if (expand) {
         DialogBoxParamA(instance_handle, MAKEINTRESOURCEA(IDD_EXPANSION_COMPLETED), dialog,
                         expansion_completed_proc, 0);
@@ -250,7 +251,7 @@ INT_PTR status_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     if (message == WM_ENDSESSION && wparam) {
         // The session ends during a job: the program may be ended at any
         // moment after this returns, so the unfinished output goes now.
-        discard_output_file();
+        discard_output_file(&job_files);
         return FALSE;
     }
     if (message != WM_COMMAND) return FALSE;

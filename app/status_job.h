@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "app/job_control.h"
+#include "format/container.h"
 #include "platform/win32.h"
 #include "q73.h"
 
@@ -28,7 +29,8 @@ extern double compressed_size;
 // Set when a job stopped on a reported failure or on request.
 extern bool job_failed;
 
-// The running job's stop request and progress.
+// The running job's files and choices, and its stop request and progress.
+extern JobFiles job_files;
 extern JobControl job_control;
 // Workers a job uses: 0 for every processor the program may use.
 extern int requested_threads;

@@ -8,7 +8,6 @@
 #include <stdexcept>
 
 #include "app/status_job.h"
-#include "format/job_files.h"
 #include "format/container.h"
 
 // Error messages go to stderr; it is pointed at a file while the job runs.
@@ -27,9 +26,9 @@ static JobRun run_job(const std::string& path, void (*job)(HWND)) {
     std::fflush(stderr);
     dup2(saved, 2);
     close(saved);
-    close_input_file();
-    bool left_open = output_file != HFILE_ERROR;
-    discard_output_file();
+    close_input_file(&job_files);
+    bool left_open = job_files.output_file != HFILE_ERROR;
+    discard_output_file(&job_files);
 
     std::string message;
     char chunk[512];

@@ -84,13 +84,13 @@ TEST(KeptFiles, OnlyAnOutputThatCouldCostDataIsSynced) {
     ASSERT_EQ(symlink("nowhere", dir.file("case.Q73").c_str()), 0);
     EXPECT_TRUE(synced());
     ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
-    sync_output_folder = true;
+    job_files.sync_output_folder = true;
     EXPECT_TRUE(synced());
-    sync_output_folder = false;
+    job_files.sync_output_folder = false;
     ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
-    always_sync_output = true;
+    job_files.always_sync_output = true;
     EXPECT_TRUE(synced());
-    always_sync_output = false;
+    job_files.always_sync_output = false;
     ASSERT_EQ(unlink(dir.file("case.Q73").c_str()), 0);
     EXPECT_FALSE(synced());
 }

@@ -38,14 +38,13 @@ cmake -S "$root" -B "$build/cmake" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TY
     -DQ73_BUILD_TESTS=OFF -DQ73_SANITIZE=ON -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link" >/dev/null
 cmake --build "$build/cmake" -j2 --target q73 >/dev/null
 libs=("$build/cmake/app/libq73_app.a" "$build/cmake/format/libq73_format.a"
-      "$build/cmake/job/libq73_job.a" "$build/cmake/codec/libq73_codec.a"
-      "$build/cmake/platform/libq73_platform.a" -lpthread)
+      "$build/cmake/platform/libq73_platform.a" "$build/cmake/lib/libq73.a" -lpthread)
 q73="$build/cmake/app/q73"
 
 for target in "${targets[@]}"; do
     [ -f "$here/$target/fuzz.cpp" ] || { echo "no fuzz target $target" >&2; exit 2; }
     clang++ -std=c++17 -O1 -g -Wall -Wextra -Werror -fno-omit-frame-pointer \
-        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root" \
+        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I "$root" -I "$root/include" \
         "$here/$target/fuzz.cpp" "$here/fuzz_folder.cpp" "${libs[@]}" -o "$build/$target"
 done
 

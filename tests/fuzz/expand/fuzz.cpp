@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "app/status_job.h"
-#include "format/job_files.h"
 #include "format/container.h"
 #include "tests/fuzz/fuzz_folder.h"
 
@@ -46,13 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (compressed.size() >= sizeof file_name) fuzz::fail("fuzz folder path too long");
     std::strcpy(file_name, compressed.c_str());
     job_failed = false;
-    output_name[0] = '\0';
+    job_files.output_name[0] = '\0';
 
     expand_job(nullptr);
     // A failure inside the container leaves the compressed file open until
     // the run ends; one run here is many jobs, so close it.
-    close_input_file();
-    if (output_file != HFILE_ERROR) fuzz::fail("output file left open");
+    close_input_file(&job_files);
+    if (job_files.output_file != HFILE_ERROR) fuzz::fail("output file left open");
 
     std::vector<std::string> entries = fuzz::folder_entries();
     if (fuzz::read_whole_file(compressed) != std::vector<uint8_t>(data, data + size)) {

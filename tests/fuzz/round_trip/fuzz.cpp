@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/status_job.h"
-#include "format/job_files.h"
 #include "format/container.h"
 #include "tests/fuzz/fuzz_folder.h"
 
@@ -23,8 +22,8 @@ void run_job(const std::string& path, void (*job)(HWND)) {
     std::strcpy(file_name, path.c_str());
     job_failed = false;
     job(nullptr);
-    close_input_file();
-    if (output_file != HFILE_ERROR) fuzz::fail("output file left open");
+    close_input_file(&job_files);
+    if (job_files.output_file != HFILE_ERROR) fuzz::fail("output file left open");
 }
 
 }  // namespace

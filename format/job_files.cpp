@@ -1,4 +1,0 @@
-#include "format/job_files.h"
-
-HFILE input_file = HFILE_ERROR;
-HFILE output_file = HFILE_ERROR;
