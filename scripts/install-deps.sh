@@ -36,6 +36,20 @@ if [ "$what" = all ]; then
     [ -d /usr/share/wine/fonts ] || want fonts-wine
     [ -d /usr/share/fonts/truetype/liberation ] || want fonts-liberation
     have_cmd makensis || want nsis
+    # The 64-bit ARM and s390x builds (scripts/cross-test.sh): the cross
+    # compilers, qemu-user to run them, GoogleTest's sources to build for them.
+    have_cmd aarch64-linux-gnu-g++ || want g++-aarch64-linux-gnu
+    have_cmd s390x-linux-gnu-g++ || want g++-s390x-linux-gnu
+    { have_cmd qemu-aarch64 && have_cmd qemu-s390x; } || want qemu-user
+    [ -f /usr/src/googletest/CMakeLists.txt ] || want googletest
+    # The web build (scripts/web.sh) and its tests: Emscripten, Node with
+    # npm, and headless Chromium driven by Debian's Python with selenium.
+    have_cmd emcc || want emscripten
+    have_cmd node || want nodejs
+    have_cmd npm || want npm
+    have_cmd chromium || want chromium
+    have_cmd chromedriver || want chromium-driver
+    /usr/bin/python3 -c 'import selenium' >/dev/null 2>&1 || want python3-selenium
 fi
 
 if [ ${#need[@]} -gt 0 ]; then

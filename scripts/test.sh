@@ -23,3 +23,7 @@ cmake --build build/sanitize -j2
 CC=clang CXX=clang++ cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ73_BUILD_TESTS=ON -DQ73_TSAN=ON >/dev/null
 cmake --build build/tsan -j2
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L threads)
+
+# The web build: the package q73 and the page, against build/release's program.
+scripts/web.sh
+tests/web/run.sh
