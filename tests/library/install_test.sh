@@ -21,12 +21,7 @@ FLAGS="-std=c99 -Wall -Wextra -pedantic -Werror -O2 ${Q73_USER_CFLAGS:-}"
 CORPUS=${Q73_CORPUS:-$ROOT/../shared/corpus}
 FILES="alice29.txt fireworks.jpeg kppkn.gtb paper-100k.pdf urls.10K html"
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-die() { echo "FAIL: $1"; exit 1; }
-check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+. "$ROOT/tests/support/checks.sh"
 
 for tool in pkg-config nm readelf ldd cmake "$CC"; do
     command -v "$tool" >/dev/null || die "the tool $tool is missing (scripts/install-deps.sh installs it)"

@@ -21,13 +21,7 @@ LINUX_Q73=${2:-}
 OWN=$BUILD/installer
 START=$(date +%s)
 
-passed=0
-failed=0
-pass() { echo "PASS: $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL: $1"; failed=$((failed + 1)); }
-die() { echo "FAIL: $1"; exit 1; }
-# Runs one case: "check NAME COMMAND..." passes when the command succeeds.
-check() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+. "$ROOT/tests/support/checks.sh"
 
 . "$ROOT/tests/windows/wine_session.sh"
 trap end_session EXIT
