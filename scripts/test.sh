@@ -5,7 +5,8 @@
 # UndefinedBehaviorSanitizer that runs the tests again but for the Windows
 # and fuzzing ones, which build their own instrumented programs, and last a
 # build with ThreadSanitizer (clang) that runs the tests of the threaded
-# paths.  The
+# paths; then the web build (the package and the page, in Node and headless
+# Chromium) and the 64-bit ARM and s390x builds under qemu.  The
 # sanitizer build uses the portable loops instead of the hand-written x86-64
 # ones, so that both are tested, and the portable ones under the sanitizers.
 set -euo pipefail
@@ -27,3 +28,6 @@ cmake --build build/tsan -j2
 # The web build: the package q73 and the page, against build/release's program.
 scripts/web.sh
 tests/web/run.sh
+
+# The 64-bit ARM and s390x (big-endian) builds under qemu: their tests, and the same bytes as x86-64.
+scripts/cross-test.sh

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <cstring>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "words are loaded and stored as they stand");
+#include "codec/byte_order.h"
 
 constexpr int kStreamCapacity = 65536;  // bytes per LevelStream
 constexpr uint8_t kFreshMask = 128;
@@ -66,8 +66,8 @@ void turn_bytes(uint8_t* data, int32_t length);
 
 // A writer stays open on one LevelStream while codes are appended.  Codes
 // are gathered in a 64-bit accumulator in the order they are written, the
-// first bit in bit 0, and leave it four bytes at a time exactly as they
-// stand.  The stream must not be touched by anything else while its writer
+// first bit in bit 0, and leave it four bytes at a time, least significant
+// first.  The stream must not be touched by anything else while its writer
 // is open; after close_writer its position and mask are right again.
 struct LevelWriter {
     uint64_t bits;
@@ -93,7 +93,7 @@ inline void write_bits(LevelWriter& w, uint32_t v, int count) {
     w.bits |= static_cast<uint64_t>(v) << w.count;
     w.count += count;
     uint32_t out = static_cast<uint32_t>(w.bits);
-    std::memcpy(w.position, &out, 4);  // little-endian targets only
+    store_le32(w.position, out);
     int full = w.count & 32;  // 0 or 32: the count stays below 64
     w.position += full >> 3;
     w.bits >>= full;
@@ -134,9 +134,7 @@ inline InputStream open_input(uint8_t* data, int32_t length) {
 
 inline void top_up(InputStream* stream) {
     int32_t at = stream->next < stream->length ? stream->next : stream->length;
-    uint64_t word;
-    std::memcpy(&word, stream->data + at, 8);  // little-endian targets only
-    stream->bits |= word << stream->avail;
+    stream->bits |= load_le64(stream->data + at) << stream->avail;
     stream->next += (63 - stream->avail) >> 3;
     stream->avail |= 56;
 }

@@ -6,6 +6,7 @@
 
 #include "codec/bit_stream.h"
 #include "codec/bounded_code.h"
+#include "codec/byte_order.h"
 #include "codec/dec/small_list.h"
 #include "codec/dec/split_walk.h"
 #include "codec/pick.h"
@@ -302,11 +303,12 @@ static constexpr RunOrders kRunOrders;
 
 /**** Queued 8-byte lists ****/
 
-// Bytes of `table` picked by the low three bits of each byte of `index`:
-// one byte shuffle where the processor has it.
+// Bytes of `table` picked by the low three bits of each byte of `index`,
+// byte k being bits 8k to 8k + 7: one byte shuffle where the processor has
+// it and a word's low byte is its first in memory.
 template <bool kShuffle>
 static inline __attribute__((always_inline)) uint64_t pick_bytes(uint64_t table, uint64_t index) {
-#if defined(__GNUC__) && !defined(__clang__)
+#if defined(__GNUC__) && !defined(__clang__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     if constexpr (kShuffle) {
         typedef uint8_t Bytes __attribute__((vector_size(16)));
         typedef uint64_t Words __attribute__((vector_size(16)));
@@ -399,10 +401,9 @@ static inline __attribute__((always_inline)) void put_octet_jobs(const OctetJob*
             uint32_t early_picks = take_quad(early >> 8, &pair_splits, &orders);
             uint32_t late_picks = take_quad(late >> 8, &pair_splits, &orders);
             uint64_t picks = early_picks | uint64_t{late_picks | 0x04040404u} << 32;
-            uint64_t symbols;
-            std::memcpy(&symbols, job.symbol, 8);
+            uint64_t symbols = load_le64(job.symbol);
             uint64_t bytes = pick_bytes<kShuffle>(symbols, pick_bytes<kShuffle>(runs, picks));
-            std::memcpy(job.out, &bytes, 8);
+            store_le64(job.out, bytes);
         }
     }
     input[17] = splits;

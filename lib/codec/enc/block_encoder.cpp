@@ -4,6 +4,7 @@
 
 #include "codec/bit_stream.h"
 #include "codec/bounded_code.h"
+#include "codec/byte_order.h"
 #include "codec/enc/array_list.h"
 #include "codec/enc/lane_spans.h"
 #include "codec/enc/list_merge.h"
@@ -175,8 +176,7 @@ __attribute__((noinline)) static void merge_arrays(const ArrayList& a, const Arr
         bits |= static_cast<uint64_t>(short_bits | (v & long_mask)) << count;
         count += shape.short_length - long_mask;
         if (count >= 32) {
-            uint32_t word = static_cast<uint32_t>(bits);
-            std::memcpy(position, &word, 4);
+            store_le32(position, static_cast<uint32_t>(bits));
             position += 4;
             bits >>= 32;
             count -= 32;

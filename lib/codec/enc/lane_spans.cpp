@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "codec/byte_order.h"
 #include "codec/pick.h"
 
 // Every function here taking or returning vectors is inlined into one of
@@ -170,12 +171,17 @@ struct ChunkBits {
 using Signed = int32_t __attribute__((vector_size(2 * kLanes)));
 using Floats = float __attribute__((vector_size(2 * kLanes)));
 
+// Each lane and a zero lane side by side make one 32-bit lane of the same
+// value: the zero goes above, which in memory is after the lane on a
+// little-endian processor and before it on a big-endian one.
 LANES_INLINE void widen(Lanes x, Wide* out) {
     Lanes zero{};
+    Lanes first = kBigEndian ? zero : x;
+    Lanes second = kBigEndian ? x : zero;
     out[0] = reinterpret_cast<Wide>(
-        __builtin_shufflevector(x, zero, 0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27));
+        __builtin_shufflevector(first, second, 0, 16, 1, 17, 2, 18, 3, 19, 8, 24, 9, 25, 10, 26, 11, 27));
     out[1] = reinterpret_cast<Wide>(
-        __builtin_shufflevector(x, zero, 4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31));
+        __builtin_shufflevector(first, second, 4, 20, 5, 21, 6, 22, 7, 23, 12, 28, 13, 29, 14, 30, 15, 31));
 }
 
 // The later eight places' bits go above the earlier eight's, by a product
@@ -473,7 +479,7 @@ inline __attribute__((always_inline)) void flush_codes(LevelWriter& writer, cons
             uint64_t piece = chunks[c].bits[half][k] | static_cast<uint64_t>(chunks[c + 1].bits[half][k]) << first;
             bits |= piece << count;
             count += first + chunks[c + 1].counts[half][k];
-            std::memcpy(position, &bits, 8);  // little-endian targets only
+            store_le64(position, bits);
             position += count >> 3;
             bits >>= count & ~uint64_t{7};
             count &= 7;
