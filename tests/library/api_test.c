@@ -155,11 +155,11 @@ static q73_options watched(unsigned threads, watch *w, int stop) {
     CHECK((w).calls >= 1 && !(w).wrong && (w).done == (size) && (w).total == (size))
 
 /* Pushes `b` in pieces of random sizes (some empty), then finishes. */
-static q73_result push_in_pieces(q73_coder *coder, const bytes *b, uint32_t seed, bytes *out) {
+static q73_result push_in_pieces(q73_coder *coder, const bytes *b, uint32_t stir, bytes *out) {
     size_t at = 0;
     q73_result r = Q73_OK;
     while (r == Q73_OK && at < b->size) {
-        size_t piece = next_random(&seed) % 3 == 0 ? next_random(&seed) % 9 : next_random(&seed) % 150000;
+        size_t piece = next_random(&stir) % 3 == 0 ? next_random(&stir) % 9 : next_random(&stir) % 150000;
         if (piece > b->size - at) piece = b->size - at;
         r = q73_coder_push(coder, b->data + at, piece, append, out);
         at += piece;
@@ -201,11 +201,11 @@ static const char *program; /* the Linux q73 program */
 static bytes sparse, sparse_file;
 
 static void make_sparse(void) {
-    uint32_t seed = 7;
+    uint32_t stir = 7;
     size_t i;
     sparse.size = sparse.capacity = 600001;
     sparse.data = calloc(sparse.size, 1);
-    for (i = 0; i < sparse.size; i += 997) sparse.data[i] = (unsigned char)next_random(&seed);
+    for (i = 0; i < sparse.size; i += 997) sparse.data[i] = (unsigned char)next_random(&stir);
     sparse_file = compressed(&sparse, NULL);
 }
 
@@ -220,11 +220,11 @@ static q73_result pull(int compress, source *s, q73_write_fn write, void *user, 
 /* At `threads`, `original` compresses to exactly `file` and `file` expands
  * to `original`: in one piece, pulled and pushed, with whole progress. */
 static void check_every_way(const bytes *original, const char *extension, const bytes *file, unsigned threads,
-                            uint32_t seed) {
+                            uint32_t stir) {
     size_t size, capacity = q73_compress_bound(original->size);
     unsigned char *out = malloc(capacity), *back = malloc(original->size + 1);
     bytes got[4] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}};
-    source in = source_of(original, seed), file_in = source_of(file, seed + 1);
+    source in = source_of(original, stir), file_in = source_of(file, stir + 1);
     q73_coder *coder;
     watch w[4];
     q73_options o[4];
@@ -237,10 +237,10 @@ static void check_every_way(const bytes *original, const char *extension, const 
     EXPECT(q73_compress_stream(read_source, &in, original->size, extension, append, &got[0], &o[2]), Q73_OK);
     EXPECT(q73_expand_stream(read_source, &file_in, append, &got[1], &o[3]), Q73_OK);
     EXPECT(q73_coder_compress(original->size, extension, &coder), Q73_OK);
-    EXPECT(push_in_pieces(coder, original, seed + 2, &got[2]), Q73_OK);
+    EXPECT(push_in_pieces(coder, original, stir + 2, &got[2]), Q73_OK);
     q73_coder_free(coder);
     EXPECT(q73_coder_expand(&coder), Q73_OK);
-    EXPECT(push_in_pieces(coder, file, seed + 3, &got[3]), Q73_OK);
+    EXPECT(push_in_pieces(coder, file, stir + 3, &got[3]), Q73_OK);
     CHECK(q73_coder_done(coder) == original->size);
     q73_coder_free(coder);
     for (k = 0; k < 4; ++k) {

@@ -30,9 +30,9 @@ function nativeOutput(file) {
 const joinedPath = path.join(scratch, "joined");
 fs.writeFileSync(joinedPath, Buffer.concat(corpusFiles.map((file) => fs.readFileSync(file))));
 
-// A seeded generator, so that a failure can be run again as it was.
-function random(seed) {
-    let x = seed >>> 0 || 1;
+// A generator that starts from a given number, so that a failure can be run again as it was.
+function random(start) {
+    let x = start >>> 0 || 1;
     return () => {
         x ^= x << 13;
         x ^= x >>> 17;
@@ -42,8 +42,8 @@ function random(seed) {
 }
 
 // `bytes` in pieces from 0 bytes up to about 3 blocks, through `stream`.
-async function throughStream(bytes, stream, seed) {
-    const next = random(seed);
+async function throughStream(bytes, stream, start) {
+    const next = random(start);
     const pieces = [];
     for (let at = 0; at < bytes.length;) {
         const size = Math.min(bytes.length - at, Math.floor(next() ** 3 * 1600000));
@@ -89,13 +89,13 @@ test("compress and expand give the native program's bytes on every corpus file",
 test("the streams give the same bytes whatever the sizes of the pieces", async () => {
     const original = new Uint8Array(fs.readFileSync(joinedPath));
     const expected = nativeOutput(joinedPath);
-    for (const seed of [1, 2, 3]) {
-        const compressed = await throughStream(original, q73.compressStream({ size: original.length }), seed);
-        assert.deepEqual(compressed, expected, "compress, seed " + seed);
+    for (const start of [1, 2, 3]) {
+        const compressed = await throughStream(original, q73.compressStream({ size: original.length }), start);
+        assert.deepEqual(compressed, expected, "compress, start " + start);
         let header;
         const expanded = await throughStream(expected, q73.expandStream({ onHeader: (h) => { header = h; } }),
-                                             seed + 10);
-        assert.deepEqual(expanded, original, "expand, seed " + seed);
+                                             start + 10);
+        assert.deepEqual(expanded, original, "expand, start " + start);
         assert.equal(header.originalSize, original.length);
     }
     // An empty input and a one-byte one: header only, and the raw first byte.
